@@ -1,0 +1,47 @@
+// HiLog stand-in: formats the message and writes it to standard error as one line.
+#include "hilog/log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+char level_letter(LogLevel level)
+{
+    switch (level) {
+    case LOG_DEBUG: return 'D';
+    case LOG_INFO: return 'I';
+    case LOG_WARN: return 'W';
+    case LOG_ERROR: return 'E';
+    case LOG_FATAL: return 'F';
+    }
+    return '?';
+}
+
+} // namespace
+
+extern "C" int OH_LOG_Print(LogType type, LogLevel level, unsigned int domain, const char* tag, const char* fmt, ...)
+{
+    (void)type;
+    char message[4096];
+    va_list args;
+    va_start(args, fmt);
+    int length = std::vsnprintf(message, sizeof(message), fmt ? fmt : "", args);
+    va_end(args);
+    if (length < 0)
+        return -1;
+
+    std::string line;
+    line += level_letter(level);
+    char prefix[32];
+    std::snprintf(prefix, sizeof(prefix), "/%05X/", domain);
+    line += prefix;
+    line += tag ? tag : "";
+    line += ": ";
+    line += message;
+    if (line.empty() || line.back() != '\n')
+        line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    return static_cast<int>(line.size());
+}
