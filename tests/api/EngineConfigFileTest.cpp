@@ -1,0 +1,164 @@
+// configure.ini text, pipeline choice and the failure-safe write, without a GPU.
+#include "velmo/EngineConfigFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using kx_velmo::ConfigWriteResult;
+using kx_velmo::choose_fast_sr_mode;
+using kx_velmo::engine_config_text;
+using kx_velmo::write_engine_config;
+
+namespace {
+
+// A fresh directory under the system's temporary folder, removed with its files afterwards.
+class TemporaryDirectory {
+public:
+    TemporaryDirectory()
+    {
+        char pattern[] = "/tmp/velmo-config-XXXXXX";
+        _path = mkdtemp(pattern);
+    }
+    ~TemporaryDirectory()
+    {
+        for (const std::string& name : entries())
+            unlink((_path + "/" + name).c_str());
+        rmdir(_path.c_str());
+    }
+    const std::string& path() const { return _path; }
+
+    std::vector<std::string> entries() const
+    {
+        std::vector<std::string> names;
+        if (DIR* dir = opendir(_path.c_str())) {
+            while (dirent* entry = readdir(dir)) {
+                std::string name = entry->d_name;
+                if (name != "." && name != "..")
+                    names.push_back(name);
+            }
+            closedir(dir);
+        }
+        return names;
+    }
+
+private:
+    std::string _path;
+};
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+} // namespace
+
+TEST(EngineConfigFile, TextFor1280x720)
+{
+    const std::string text = engine_config_text(1280, 720);
+    EXPECT_EQ(text,
+              "log_level : TRACE\n"
+              "console_log : true\n"
+              "VideoEnhance_SuperResolution_model : M1C4\n"
+              "VideoEnhance_SuperResolution_unencmodel : M1C4\n"
+              "VideoEnhance_SuperResolution_powermode : mode_high\n"
+              "VideoEnhance_SuperResolution_threadnums : 4\n"
+              "VideoEnhance_SuperResolution_maxwidth : 1280\n"
+              "VideoEnhance_SuperResolution_maxheight : 720\n"
+              "VideoEnhance_SuperResolution_saveframe : 0\n"
+              "VideoEnhance_SuperResolution_layout : NHWC\n");
+    EXPECT_EQ(text.size(), 397u);
+    EXPECT_NE(engine_config_text(-1, 0).find("maxwidth : -1\nVideoEnhance_SuperResolution_maxheight : 0\n"),
+              std::string::npos);
+}
+
+TEST(EngineConfigFile, PipelineChoiceAroundThreshold)
+{
+    struct Case {
+        int priority;
+        int width, height;
+        int expected;
+    };
+    const Case cases[] = {
+        {1, 1024, 576, 0}, {1, 1025, 576, 1}, {1, 1280, 720, 1}, {1, 960, 540, 0}, {7, 1280, 720, 1},
+        {2, 640, 360, 1},  {2, 1920, 1080, 1}, {3, 640, 360, 0},  {3, 1920, 1080, 0}, {0, 640, 360, 0},
+        {0, 1920, 1080, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(choose_fast_sr_mode(0, c.width, c.height, c.priority == 0, c.priority == 2, c.priority == 3),
+                  c.expected)
+            << "priority " << c.priority << " at " << c.width << "x" << c.height;
+    }
+    // Priority 0 keeps whatever was chosen before.
+    EXPECT_EQ(choose_fast_sr_mode(1, 640, 360, true, false, false), 1);
+}
+
+TEST(EngineConfigFile, PixelCountDoesNotOverflow)
+{
+    // 65536 x 65536 overflows a 32-bit product to 0; it is a large frame all the same.
+    EXPECT_EQ(choose_fast_sr_mode(0, 65536, 65536, false, false, false), 1);
+    EXPECT_EQ(choose_fast_sr_mode(0, 46341, 46341, false, false, false), 1);
+}
+
+TEST(EngineConfigFile, WritesAndReplacesFile)
+{
+    TemporaryDirectory directory;
+    std::string path;
+    ASSERT_EQ(write_engine_config(directory.path(), "old content that is longer\n", path), ConfigWriteResult::written);
+    ASSERT_EQ(write_engine_config(directory.path(), engine_config_text(1280, 720), path), ConfigWriteResult::written);
+    EXPECT_EQ(path, directory.path() + "/configure.ini");
+    EXPECT_EQ(read_file(path), engine_config_text(1280, 720));
+    EXPECT_EQ(directory.entries(), std::vector<std::string>{"configure.ini"}) << "no temporary file may remain";
+}
+
+TEST(EngineConfigFile, PathIsDirectoryPlusName)
+{
+    TemporaryDirectory directory;
+    std::string path;
+    ASSERT_EQ(write_engine_config(directory.path() + "/", "x\n", path), ConfigWriteResult::written);
+    EXPECT_EQ(path, directory.path() + "//configure.ini");
+}
+
+TEST(EngineConfigFile, MissingDirectoryFailsToOpen)
+{
+    std::string path = "unchanged";
+    EXPECT_EQ(write_engine_config("/nonexistent/velmo", "x\n", path), ConfigWriteResult::open_failed);
+    EXPECT_EQ(path, "unchanged");
+}
+
+TEST(EngineConfigFile, FailedWriteLeavesNoTruncatedFile)
+{
+    TemporaryDirectory directory;
+    std::string path;
+    ASSERT_EQ(write_engine_config(directory.path(), "previous\n", path), ConfigWriteResult::written);
+
+    // In a child limited to 64-byte files, the 397-byte write fails part way.
+    pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{64, 64};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::string child_path;
+        ConfigWriteResult result = write_engine_config(directory.path(), engine_config_text(1280, 720), child_path);
+        _exit(result == ConfigWriteResult::write_failed ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write was not reported";
+    EXPECT_EQ(read_file(directory.path() + "/configure.ini"), "previous\n") << "the old file must survive intact";
+    EXPECT_EQ(directory.entries(), std::vector<std::string>{"configure.ini"});
+}
