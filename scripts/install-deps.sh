@@ -8,6 +8,7 @@ packages=(
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
   libx11-dev xvfb xauth
   libpng-dev libsimde-dev glslang-tools
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )
 
 missing=()

@@ -1,0 +1,51 @@
+// Small helpers around FFmpeg's C interface: owning pointers for its objects and readable errors.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+#include <memory>
+#include <string>
+
+namespace velmo_upscale {
+
+// Keeps FFmpeg's own console chatter (encoder statistics, stream notes) down to real errors.
+void quiet_ffmpeg_logs();
+
+// FFmpeg's text for an AVERROR code.
+std::string av_error_text(int code);
+
+struct CodecContextFree {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameFree {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFree {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct SwsFree {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
+
+// The colour description a video carries, handed from the reader to the writer so that the
+// upscaled video is converted back with the matrix it was converted with and says so.
+struct VideoColor {
+    AVColorSpace matrix = AVCOL_SPC_BT709;
+    AVColorPrimaries primaries = AVCOL_PRI_UNSPECIFIED;
+    AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
+};
+
+// swscale's coefficient table for a matrix, BT.709 where swscale knows none better.
+const int* sws_coefficients_for(AVColorSpace matrix);
+
+} // namespace velmo_upscale

@@ -1,0 +1,205 @@
+// Command-line parsing: strict numbers, ranges checked here so that bad values never reach velmo.
+#include "Options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "ToolError.h"
+
+namespace velmo_upscale {
+namespace {
+
+std::string lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool ends_with(const std::string& text, const std::string& suffix)
+{
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+[[noreturn]] void usage_error(const std::string& message)
+{
+    throw ToolError(kExitUsage, message + " (see --help)");
+}
+
+float parse_float(const std::string& option, const std::string& value, float low, float high)
+{
+    errno = 0;
+    char* end = nullptr;
+    float number = std::strtof(value.c_str(), &end);
+    bool whole = !value.empty() && !std::isspace(static_cast<unsigned char>(value[0])) && *end == '\0';
+    if (!whole || errno == ERANGE || !std::isfinite(number) || number < low || number > high) {
+        std::ostringstream message;
+        message << option << " must be a number from " << low << " to " << high << ", not '" << value << "'";
+        usage_error(message.str());
+    }
+    return number;
+}
+
+int parse_int(const std::string& option, const std::string& value, int low, int high)
+{
+    errno = 0;
+    char* end = nullptr;
+    long number = std::strtol(value.c_str(), &end, 10);
+    bool whole = !value.empty() && !std::isspace(static_cast<unsigned char>(value[0])) && *end == '\0';
+    if (!whole || errno == ERANGE || number < low || number > high) {
+        std::ostringstream message;
+        message << option << " must be a whole number from " << low << " to " << high << ", not '" << value << "'";
+        usage_error(message.str());
+    }
+    return static_cast<int>(number);
+}
+
+} // namespace
+
+OutputKind output_kind_for(const std::string& path)
+{
+    std::string name = lower(path);
+    if (ends_with(name, ".png"))
+        return OutputKind::Png;
+    if (ends_with(name, ".mp4"))
+        return OutputKind::Mp4;
+    if (ends_with(name, ".y4m"))
+        return OutputKind::Y4m;
+    usage_error("cannot tell what to write from the name '" + path + "': use .png, .mp4 or .y4m");
+}
+
+Options parse_options(int argc, const char* const argv[])
+{
+    Options options;
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (std::find_if(arguments.begin(), arguments.end(),
+                     [](const std::string& a) { return a == "--help" || a == "-h"; }) != arguments.end()) {
+        options.show_help = true;
+        return options;
+    }
+
+    bool level_given = false;
+    bool sharpness_given = false;
+    using ValueHandler = std::function<void(const std::string& option, const std::string& value)>;
+    const std::map<std::string, ValueHandler> with_value = {
+        {"--scale", [&](auto& o, auto& v) { options.scale = parse_float(o, v, 0.0f, 2.0f); }},
+        {"--level", [&](auto& o, auto& v) { options.level = parse_int(o, v, 1, 3); level_given = true; }},
+        {"--sharpness", [&](auto& o, auto& v) { options.sharpness = parse_float(o, v, 0.0f, 4.0f); sharpness_given = true; }},
+        {"--sigma-s", [&](auto& o, auto& v) { options.sigma_s = parse_float(o, v, 0.25f, 3.0f); }},
+        {"--sigma-r", [&](auto& o, auto& v) { options.sigma_r = parse_float(o, v, 0.25f, 3.0f); }},
+        {"--priority", [&](auto& o, auto& v) { options.priority = parse_int(o, v, 0, 3); }},
+        {"--config-dir", [&](auto& o, auto& v) {
+             if (v.empty())
+                 usage_error(o + " needs a folder name");
+             options.config_dir = v;
+         }},
+        {"--compare", [&](auto& o, auto& v) {
+             if (v.empty() || output_kind_for(v) != OutputKind::Png)
+                 usage_error(o + " writes a PNG picture: give a name ending in .png, not '" + v + "'");
+             options.compare_path = v;
+         }},
+    };
+    const std::map<std::string, std::function<void()>> switches = {
+        {"--smooth", [&] { options.smooth = true; }},
+        {"--no-edge-adaptive", [&] { options.edge_adaptive = false; }},
+        {"--face-protection", [&] { options.face_protection = true; }},
+    };
+
+    std::vector<std::string> positional;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--") {
+            positional.insert(positional.end(), arguments.begin() + static_cast<long>(i) + 1, arguments.end());
+            break;
+        }
+        if (argument.size() < 2 || argument[0] != '-') {
+            positional.push_back(argument);
+            continue;
+        }
+        size_t equals = argument.find('=');
+        std::string name = argument.substr(0, equals);
+        if (auto handler = with_value.find(name); handler != with_value.end()) {
+            std::string value;
+            if (equals != std::string::npos)
+                value = argument.substr(equals + 1);
+            else if (i + 1 < arguments.size())
+                value = arguments[++i];
+            else
+                usage_error(name + " needs a value");
+            handler->second(name, value);
+        } else if (auto flag = switches.find(name); flag != switches.end() && equals == std::string::npos) {
+            flag->second();
+        } else {
+            usage_error("unknown option '" + argument + "'");
+        }
+    }
+
+    if (level_given && sharpness_given)
+        usage_error("--level and --sharpness exclude each other");
+    if (sharpness_given)
+        options.level = 0;
+    if (positional.size() != 2)
+        usage_error("expected an input and an output file, got " + std::to_string(positional.size()) + " names");
+    options.input = positional[0];
+    options.output = positional[1];
+    if (options.input.empty() || options.output.empty())
+        usage_error("input and output names must not be empty");
+    options.output_kind = output_kind_for(options.output);
+    return options;
+}
+
+velmo_init_params make_init_params(const Options& options, const char* config_dir)
+{
+    velmo_init_params params = {};
+    params.config_dir = config_dir;
+    params.priority = options.priority;
+    params.sr_level = options.level;
+    params.custom_sharpness = options.sharpness;
+    params.enable_edge_adaptive = options.edge_adaptive;
+    params.enable_fast_sr_smooth = options.smooth;
+    params.enable_face_protection = options.face_protection;
+    params.sigma_s = options.sigma_s;
+    params.sigma_r = options.sigma_r;
+    return params;
+}
+
+std::string help_text()
+{
+    return R"(Usage: velmo-upscale [options] INPUT OUTPUT
+
+Upscales a PNG picture or a video with velmo on a headless OpenGL ES context.
+  INPUT   a PNG file, or any video FFmpeg can read
+  OUTPUT  .png for a picture; .mp4 (H.264, audio copied) or .y4m (raw YUV) for a video
+
+Options:
+  --scale X            output size = input size x X, from 0 to 2 (default 1.5)
+  --level 1|2|3        sharpening: 1 strong (2.0), 2 medium (1.5, default), 3 light (1.0)
+  --sharpness X        sharpening strength from 0 to 4 instead of a level
+  --smooth             smooth skin tones before upscaling
+  --sigma-s X          spatial sigma of the smoothing, 0.25 to 3 (default 0.8)
+  --sigma-r X          range sigma of the smoothing, 0.25 to 3 (default 1.0)
+  --priority 0|1|2|3   when velmo upscales: 2 always (default), 1 only frames larger than
+                       1024x576, 0 or 3 never (the picture is only stretched)
+  --no-edge-adaptive   plain instead of edge-adaptive weighting while upscaling
+  --face-protection    lighter sharpening on skin tones
+  --config-dir DIR     folder that receives velmo's configure.ini
+                       (default: $XDG_CACHE_HOME/velmo or ~/.cache/velmo)
+  --compare FILE.png   also write the plainly stretched input beside the velmo output
+                       (the first frame of a video)
+  -h, --help           show this text
+
+Progress is shown on a terminal for videos; a summary line ends every run.
+
+Exit status: 0 done, 2 invalid option or value, 3 input missing, unreadable or
+unsupported, 4 output not writable, 5 no OpenGL ES context or velmo failed, 1 other errors.
+)";
+}
+
+} // namespace velmo_upscale

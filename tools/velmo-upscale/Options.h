@@ -1,0 +1,45 @@
+// The command line of velmo-upscale: what it asks for, parsed and checked before any work starts.
+#pragma once
+
+#include <string>
+
+#include "velmo/velmo_api.h"
+
+namespace velmo_upscale {
+
+enum class OutputKind { Png, Mp4, Y4m };
+
+struct Options {
+    std::string input;
+    std::string output;
+    OutputKind output_kind = OutputKind::Png;
+
+    float scale = 1.5f;
+    int level = 2;            // sharpness level 1..3; 0 when --sharpness gives the value
+    float sharpness = 1.5f;   // only read when level is 0
+    bool smooth = false;
+    float sigma_s = 0.8f;
+    float sigma_r = 1.0f;
+    int priority = 2;         // the tool upscales every input unless told otherwise
+    bool edge_adaptive = true;
+    bool face_protection = false;
+    std::string config_dir;   // empty: the default cache folder
+    std::string compare_path; // empty: no comparison picture
+
+    bool show_help = false;
+};
+
+// Parses argv; throws ToolError(kExitUsage) naming the offending option or value.
+// With --help anywhere, returns at once with show_help set and nothing else checked.
+Options parse_options(int argc, const char* const argv[]);
+
+// The output kind from the file name's extension (case-insensitive): .png, .mp4, .y4m.
+// Throws ToolError(kExitUsage) for any other name.
+OutputKind output_kind_for(const std::string& path);
+
+// The init record these options ask velmo for; config_dir must outlive the record's use.
+velmo_init_params make_init_params(const Options& options, const char* config_dir);
+
+std::string help_text();
+
+} // namespace velmo_upscale

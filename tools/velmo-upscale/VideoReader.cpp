@@ -1,0 +1,203 @@
+// Demuxing, decoding and RGBA conversion of one video stream with FFmpeg's libraries.
+#include "VideoReader.h"
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <sys/stat.h>
+
+#include "ToolError.h"
+
+namespace velmo_upscale {
+namespace {
+
+constexpr int kMaxSide = 16384;
+const AVRational kFallbackFrameRate{25, 1};
+
+bool is_yuv(AVPixelFormat format)
+{
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    return descriptor && !(descriptor->flags & AV_PIX_FMT_FLAG_RGB) && descriptor->nb_components >= 3;
+}
+
+bool full_range(const AVFrame& frame)
+{
+    switch (frame.format) {
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUVJ444P:
+    case AV_PIX_FMT_YUVJ440P:
+        return true;
+    default:
+        return frame.color_range == AVCOL_RANGE_JPEG;
+    }
+}
+
+} // namespace
+
+VideoReader::VideoReader(const std::string& path) : _path(path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0)
+        throw ToolError(kExitInput, "cannot open '" + path + "': no such file");
+    if (S_ISDIR(status.st_mode))
+        throw ToolError(kExitInput, "cannot open '" + path + "': it is a folder");
+
+    int result = avformat_open_input(&_format, path.c_str(), nullptr, nullptr);
+    if (result < 0)
+        throw ToolError(kExitInput, "'" + path + "' is neither a PNG nor a video FFmpeg can read: " +
+                                        av_error_text(result));
+    result = avformat_find_stream_info(_format, nullptr);
+    if (result < 0)
+        throw ToolError(kExitInput, "cannot read the streams of '" + path + "': " + av_error_text(result));
+
+    const AVCodec* codec = nullptr;
+    _video_index = av_find_best_stream(_format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    if (_video_index == AVERROR_STREAM_NOT_FOUND)
+        throw ToolError(kExitInput, "'" + path + "' has no video stream");
+    if (_video_index < 0 || !codec)
+        throw ToolError(kExitInput, "'" + path + "': no decoder for its video stream");
+
+    AVStream* stream = _format->streams[_video_index];
+    const AVCodecParameters* parameters = stream->codecpar;
+    if (parameters->width <= 0 || parameters->height <= 0 || parameters->width > kMaxSide ||
+        parameters->height > kMaxSide)
+        throw ToolError(kExitInput, "'" + path + "': unsupported frame size " + std::to_string(parameters->width) +
+                                        "x" + std::to_string(parameters->height));
+
+    _decoder.reset(avcodec_alloc_context3(codec));
+    _packet.reset(av_packet_alloc());
+    _decoded.reset(av_frame_alloc());
+    if (!_decoder || !_packet || !_decoded)
+        throw std::bad_alloc();
+    avcodec_parameters_to_context(_decoder.get(), parameters);
+    _decoder->pkt_timebase = stream->time_base;
+    _decoder->thread_count = 0;
+    result = avcodec_open2(_decoder.get(), codec, nullptr);
+    if (result < 0)
+        throw ToolError(kExitInput, "cannot decode the " + std::string(codec->name) + " video of '" + path +
+                                        "': " + av_error_text(result));
+
+    _info.width = parameters->width;
+    _info.height = parameters->height;
+    _info.time_base = stream->time_base;
+    _info.frame_rate = av_guess_frame_rate(_format, stream, nullptr);
+    if (_info.frame_rate.num <= 0 || _info.frame_rate.den <= 0)
+        _info.frame_rate = kFallbackFrameRate;
+    _info.codec_name = codec->name;
+    if (stream->nb_frames > 0)
+        _info.frame_count = stream->nb_frames;
+    else if (stream->duration > 0)
+        _info.frame_count = av_rescale_q(stream->duration, stream->time_base, av_inv_q(_info.frame_rate));
+    else if (_format->duration > 0)
+        _info.frame_count = av_rescale_q(_format->duration, AV_TIME_BASE_Q, av_inv_q(_info.frame_rate));
+
+    // Without a stated matrix, players assume BT.601 below HD and BT.709 from HD on; so do we.
+    _info.color.matrix = parameters->color_space != AVCOL_SPC_UNSPECIFIED && parameters->color_space != AVCOL_SPC_RGB
+                             ? parameters->color_space
+                             : (parameters->height < 720 ? AVCOL_SPC_SMPTE170M : AVCOL_SPC_BT709);
+    _info.color.primaries = parameters->color_primaries;
+    _info.color.transfer = parameters->color_trc;
+}
+
+VideoReader::~VideoReader()
+{
+    avformat_close_input(&_format);
+}
+
+bool VideoReader::read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& other_packets)
+{
+    if (!decode_next(other_packets))
+        return false;
+    convert(frame);
+    pts = next_pts();
+    av_frame_unref(_decoded.get());
+    return true;
+}
+
+bool VideoReader::decode_next(const PacketSink& other_packets)
+{
+    for (;;) {
+        int result = avcodec_receive_frame(_decoder.get(), _decoded.get());
+        if (result == 0)
+            return true;
+        if (result == AVERROR_EOF)
+            return false;
+        if (result != AVERROR(EAGAIN))
+            throw ToolError(kExitInput, "cannot decode '" + _path + "': " + av_error_text(result));
+        if (_flushing)
+            return false;
+
+        result = av_read_frame(_format, _packet.get());
+        if (result == AVERROR_EOF) {
+            avcodec_send_packet(_decoder.get(), nullptr);
+            _flushing = true;
+            continue;
+        }
+        if (result < 0)
+            throw ToolError(kExitInput, "cannot read '" + _path + "': " + av_error_text(result));
+
+        if (_packet->stream_index == _video_index) {
+            result = avcodec_send_packet(_decoder.get(), _packet.get());
+            // One damaged packet costs one picture, as in a player; the rest of the video is kept.
+            if (result < 0 && result != AVERROR(EAGAIN)) {
+                ++_damaged_packets;
+                std::fprintf(stderr, "velmo-upscale: skipped a damaged video packet in '%s': %s\n", _path.c_str(),
+                             av_error_text(result).c_str());
+            }
+        } else if (other_packets) {
+            other_packets(*_packet);
+        }
+        av_packet_unref(_packet.get());
+    }
+}
+
+void VideoReader::convert(RgbaImage& frame)
+{
+    const AVFrame& source = *_decoded;
+    auto format = static_cast<AVPixelFormat>(source.format);
+    SwsContext* scaler = sws_getCachedContext(_scaler.release(), source.width, source.height, format, _info.width,
+                                              _info.height, AV_PIX_FMT_RGBA, SWS_BICUBIC | SWS_ACCURATE_RND,
+                                              nullptr, nullptr, nullptr);
+    _scaler.reset(scaler);
+    if (!scaler)
+        throw ToolError(kExitInput, "'" + _path + "': cannot convert " +
+                                        std::string(av_get_pix_fmt_name(format) ? av_get_pix_fmt_name(format) : "?") +
+                                        " frames of " + std::to_string(source.width) + "x" +
+                                        std::to_string(source.height) + " to RGBA");
+    // The cached context may be a new one even at the same address, so remember what it was set
+    // up for rather than which object it is.
+    ScalerSetup setup{source.width, source.height, source.format, full_range(source)};
+    if (!(setup == _scaler_setup)) {
+        if (is_yuv(format)) {
+            const int* coefficients = sws_coefficients_for(_info.color.matrix);
+            sws_setColorspaceDetails(scaler, coefficients, setup.full_range ? 1 : 0, coefficients, 1, 0, 1 << 16,
+                                     1 << 16);
+        }
+        _scaler_setup = setup;
+    }
+
+    if (frame.width != _info.width || frame.height != _info.height)
+        frame = RgbaImage(_info.width, _info.height);
+    uint8_t* planes[4] = {frame.pixels.data(), nullptr, nullptr, nullptr};
+    int strides[4] = {_info.width * 4, 0, 0, 0};
+    sws_scale(scaler, source.data, source.linesize, 0, source.height, planes, strides);
+}
+
+int64_t VideoReader::next_pts()
+{
+    int64_t step = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(_info.frame_rate), _info.time_base));
+    int64_t pts = _decoded->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE || (_have_pts && pts <= _last_pts))
+        pts = _have_pts ? _last_pts + step : 0;
+    _last_pts = pts;
+    _have_pts = true;
+    return pts;
+}
+
+} // namespace velmo_upscale

@@ -1,0 +1,78 @@
+// Decodes the best video stream of any file FFmpeg can read into RGBA8 frames of one fixed size,
+// handing the packets of every other stream to the caller untouched.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "AvSupport.h"
+#include "RgbaImage.h"
+
+namespace velmo_upscale {
+
+struct VideoInfo {
+    int width = 0;              // the stream's frame size; every frame is delivered at this size
+    int height = 0;
+    AVRational time_base{0, 1}; // of the video stream; frame timestamps count in it
+    AVRational frame_rate{0, 1};
+    int64_t frame_count = 0;    // from the container or its duration; 0 when unknown
+    VideoColor color;
+    std::string codec_name;
+};
+
+class VideoReader {
+public:
+    // Opens the file and the decoder of its best video stream. Throws ToolError(kExitInput) when
+    // the file is missing, unreadable, has no video stream of known size, or no decoder for it.
+    explicit VideoReader(const std::string& path);
+    ~VideoReader();
+    VideoReader(const VideoReader&) = delete;
+    VideoReader& operator=(const VideoReader&) = delete;
+
+    const VideoInfo& info() const { return _info; }
+    // The demuxer, so the caller can look at the other streams before reading.
+    const AVFormatContext* container() const { return _format; }
+    int video_stream_index() const { return _video_index; }
+
+    using PacketSink = std::function<void(AVPacket& packet)>;
+    // Delivers the next frame and its timestamp in info().time_base; timestamps are strictly
+    // increasing (a missing or repeated one is placed one frame after its predecessor). Packets of
+    // other streams read on the way go to `other_packets` when given. Returns false at the end.
+    bool read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& other_packets = nullptr);
+
+    // Damaged packets skipped so far (each one reported on stderr as it happens).
+    int damaged_packets() const { return _damaged_packets; }
+
+private:
+    bool decode_next(const PacketSink& other_packets);
+    void convert(RgbaImage& frame);
+    int64_t next_pts();
+
+    std::string _path;
+    AVFormatContext* _format = nullptr;
+    CodecContextPtr _decoder;
+    PacketPtr _packet;
+    FramePtr _decoded;
+    SwsPtr _scaler;
+    struct ScalerSetup {
+        int width = 0;
+        int height = 0;
+        int format = -1;
+        bool full_range = false;
+        bool operator==(const ScalerSetup& other) const
+        {
+            return width == other.width && height == other.height && format == other.format &&
+                   full_range == other.full_range;
+        }
+    };
+    ScalerSetup _scaler_setup;
+    int _video_index = -1;
+    bool _flushing = false;
+    bool _have_pts = false;
+    int64_t _last_pts = 0;
+    int _damaged_packets = 0;
+    VideoInfo _info;
+};
+
+} // namespace velmo_upscale

@@ -1,0 +1,67 @@
+// Encodes RGBA8 frames into an MP4 (H.264 through libx264) or a Y4M file and muxes packets of
+// other streams into it unchanged.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "AvSupport.h"
+#include "Options.h"
+#include "RgbaImage.h"
+
+namespace velmo_upscale {
+
+struct VideoFormat {
+    int width = 0;
+    int height = 0;
+    AVRational time_base{1, 25}; // frame timestamps count in it
+    AVRational frame_rate{25, 1};
+    VideoColor color;
+};
+
+class VideoWriter {
+public:
+    // Sets up the container and the video encoder; `path` is opened in start(). `kind` is Mp4 or Y4m.
+    // Throws ToolError(kExitOutput) when no suitable encoder exists or it refuses the format.
+    VideoWriter(const std::string& path, OutputKind kind, const VideoFormat& format);
+    ~VideoWriter();
+    VideoWriter(const VideoWriter&) = delete;
+    VideoWriter& operator=(const VideoWriter&) = delete;
+
+    // Adds a stream whose packets are written as they come. Returns its index, or -1 when the
+    // container cannot carry that codec (nothing is added then). Only before start().
+    int add_copied_stream(const AVCodecParameters& parameters, AVRational time_base);
+
+    // Opens the file and writes the header; throws ToolError(kExitOutput).
+    void start();
+    // Encodes one frame of the format's size; `pts` counts in the format's time base. A Y4M file
+    // has no timestamps, so there the frames simply follow each other.
+    void write_frame(const RgbaImage& frame, int64_t pts);
+    // Writes a packet of a copied stream; `time_base` is the one its timestamps count in.
+    void write_copied_packet(AVPacket& packet, int stream_index, AVRational time_base);
+    // Drains the encoder and completes the file; throws ToolError(kExitOutput).
+    void finish();
+
+    // "libx264 (yuv420p)" and the like, for the summary.
+    std::string encoder_description() const;
+    int64_t frames_written() const { return _frames_in; }
+
+private:
+    void encode(const AVFrame* frame);
+    [[noreturn]] void fail(const std::string& what, int code) const;
+
+    std::string _path;
+    OutputKind _kind;
+    AVFormatContext* _container = nullptr;
+    CodecContextPtr _encoder;
+    AVStream* _video_stream = nullptr;
+    FramePtr _frame;
+    PacketPtr _packet;
+    SwsPtr _converter;
+    bool _started = false;
+    bool _finished = false;
+    int64_t _frames_in = 0;
+};
+
+} // namespace velmo_upscale
