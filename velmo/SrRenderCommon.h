@@ -24,6 +24,22 @@ public:
     // color = (colorConversion * (y, u - 0.5, v - 0.5), 1.0), planes Y, U, V or Y and interleaved UV.
     static const GRF::GRFString _s_yuv420p_2d_fragment_shader_src;
     static const GRF::GRFString _s_nv12_2d_fragment_shader_src;
+
+    // One-pass unsharp mask. The vertex stage (position at location 0, highp coor at location 1, mat4
+    // texMat and videoCrop, highp floats texelWidthOffset and texelHeightOffset) writes outCoor and six
+    // blur coordinates: centre minus, at, plus one horizontal step, then the same vertically. The two
+    // vertex texts differ only in their version lines ("#version 330" and "#version 310 es"). The
+    // fragment text (no version line) writes outColor = rgb + sharpness * (rgb - mean of the cross),
+    // alpha kept, from input_texture.
+    static const GRF::GRFString _s_usm_1pass_vertex_shader_src;
+    static const GRF::GRFString _s_usm_1pass_vertex_shader_src_310;
+    static const GRF::GRFString _s_usm_1pass_fragment_shader_src;
+    // Edge-adaptive upscaling of ps0 (ViewportInfo = (1/W, 1/H, W, H) of the input) with the unsharp
+    // mask folded in; uniforms enableEdgeAdaptive, enableBilateralFilter, enableFaceProtection and
+    // usmSharpness; output out_Target0 with alpha 1.0. The main text is GLSL ES 3.10 (gathers); the
+    // fallback carries no version line and reads each gathered texel with one lookup.
+    static const GRF::GRFString _s_gsr_render_fragment_shader_src;
+    static const GRF::GRFString _s_gsr_fallback_render_fragment_shader_src;
 };
 
 } // namespace kx_velmo
