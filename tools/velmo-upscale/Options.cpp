@@ -101,7 +101,7 @@ Options parse_options(int argc, const char* const argv[])
              options.config_dir = v;
          }},
         {"--compare", [&](auto& o, auto& v) {
-             if (v.empty() || output_kind_for(v) != OutputKind::Png)
+             if (!ends_with(lower(v), ".png"))
                  usage_error(o + " writes a PNG picture: give a name ending in .png, not '" + v + "'");
              options.compare_path = v;
          }},
@@ -146,7 +146,7 @@ Options parse_options(int argc, const char* const argv[])
     if (sharpness_given)
         options.level = 0;
     if (positional.size() != 2)
-        usage_error("expected an input and an output file, got " + std::to_string(positional.size()) + " names");
+        usage_error("expected two file names, INPUT and OUTPUT, got " + std::to_string(positional.size()));
     options.input = positional[0];
     options.output = positional[1];
     if (options.input.empty() || options.output.empty())

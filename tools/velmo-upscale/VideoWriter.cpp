@@ -151,8 +151,14 @@ void VideoWriter::start()
         fail("cannot open the file", result);
     _started = true;
     AVDictionary* settings = nullptr;
-    if (_kind == OutputKind::Mp4)
+    if (_kind == OutputKind::Mp4) {
         av_dict_set(&settings, "movflags", "+faststart", 0);
+        // The edit list that places a late first frame counts in the movie time scale, by default
+        // milliseconds; counting in the video's own units keeps its first timestamp exact.
+        AVRational video_units = _encoder->time_base;
+        if (video_units.num == 1 && video_units.den > 0)
+            av_dict_set_int(&settings, "movie_timescale", video_units.den, 0);
+    }
     result = avformat_write_header(_container, &settings);
     av_dict_free(&settings);
     if (result < 0)

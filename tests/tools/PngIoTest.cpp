@@ -1,0 +1,124 @@
+// PNG reading of the colour types a user may hand in, writing, and the refusal of broken files.
+#include "PngIo.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdio>
+
+#include "ScratchFolder.h"
+#include "ToolError.h"
+
+using namespace velmo_upscale;
+using velmo_upscale_test::ScratchFolder;
+
+namespace {
+
+RgbaImage gradient(int width, int height)
+{
+    RgbaImage image(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = image.at(x, y);
+            p[0] = static_cast<uint8_t>(x * 17);
+            p[1] = static_cast<uint8_t>(y * 31);
+            p[2] = static_cast<uint8_t>(x * y);
+            p[3] = static_cast<uint8_t>(255 - x * 3);
+        }
+    return image;
+}
+
+// The status and message read_png fails with.
+std::pair<ExitStatus, std::string> read_failure(const std::string& path)
+{
+    try {
+        read_png(path);
+    } catch (const ToolError& error) {
+        return {error.status(), error.what()};
+    }
+    return {kExitOk, ""};
+}
+
+} // namespace
+
+TEST(PngIoTest, RgbaRoundTripIsExactAndKeepsAlpha)
+{
+    ScratchFolder folder;
+    RgbaImage image = gradient(7, 5);
+    save_png(folder.path("a.png"), image, true);
+    PngPicture picture = read_png(folder.path("a.png"));
+    EXPECT_TRUE(picture.has_alpha);
+    EXPECT_EQ(picture.image.width, 7);
+    EXPECT_EQ(picture.image.height, 5);
+    EXPECT_EQ(picture.image.pixels, image.pixels);
+}
+
+TEST(PngIoTest, OpaqueOutputDropsAlphaAndReadsBackOpaque)
+{
+    ScratchFolder folder;
+    save_png(folder.path("rgb.png"), gradient(4, 3), false);
+    PngPicture picture = read_png(folder.path("rgb.png"));
+    EXPECT_FALSE(picture.has_alpha);
+    EXPECT_EQ(picture.image.at(3, 2)[0], 51);
+    EXPECT_EQ(picture.image.at(3, 2)[3], 255);
+}
+
+TEST(PngIoTest, GreyWithAlphaIsExpandedToRgba)
+{
+    ScratchFolder folder;
+    const uint8_t grey_alpha[] = {0, 255, 128, 64, 255, 0};
+    png_image png = {};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = 3;
+    png.height = 1;
+    png.format = PNG_FORMAT_GA;
+    ASSERT_TRUE(png_image_write_to_file(&png, folder.path("ga.png").c_str(), 0, grey_alpha, 0, nullptr));
+
+    PngPicture picture = read_png(folder.path("ga.png"));
+    EXPECT_TRUE(picture.has_alpha);
+    const uint8_t expected[] = {0, 0, 0, 255, 128, 128, 128, 64, 255, 255, 255, 0};
+    EXPECT_EQ(picture.image.pixels, std::vector<uint8_t>(expected, expected + 12));
+}
+
+TEST(PngIoTest, SignatureSniffing)
+{
+    ScratchFolder folder;
+    save_png(folder.path("real.png"), gradient(2, 2), false);
+    EXPECT_TRUE(looks_like_png(folder.path("real.png")));
+    EXPECT_FALSE(looks_like_png(folder.write("fake.png", "just some text, long enough")));
+    EXPECT_FALSE(looks_like_png(folder.write("empty.png", "")));
+    EXPECT_FALSE(looks_like_png(folder.path("missing.png")));
+}
+
+TEST(PngIoTest, BrokenInputsAreRefusedWithTheirName)
+{
+    ScratchFolder folder;
+    save_png(folder.path("whole.png"), gradient(64, 64), false);
+    std::string whole = ScratchFolder::read(folder.path("whole.png"));
+    std::string truncated = folder.write("truncated.png", whole.substr(0, whole.size() / 2));
+    std::string text = folder.write("text.png", "not a picture at all");
+
+    auto missing = read_failure(folder.path("missing.png"));
+    EXPECT_EQ(missing.first, kExitInput);
+    EXPECT_NE(missing.second.find("cannot open '" + folder.path("missing.png") + "'"), std::string::npos);
+
+    auto not_png = read_failure(text);
+    EXPECT_EQ(not_png.first, kExitInput);
+    EXPECT_NE(not_png.second.find("is not a readable PNG"), std::string::npos) << not_png.second;
+
+    auto damaged = read_failure(truncated);
+    EXPECT_EQ(damaged.first, kExitInput);
+    EXPECT_NE(damaged.second.find("is damaged"), std::string::npos) << damaged.second;
+}
+
+TEST(PngIoTest, FailedSaveLeavesNothingBehind)
+{
+    ScratchFolder folder;
+    try {
+        save_png(folder.path("missing/out.png"), gradient(2, 2), false);
+        ADD_FAILURE() << "saving into a missing folder succeeded";
+    } catch (const ToolError& error) {
+        EXPECT_EQ(error.status(), kExitOutput);
+    }
+    EXPECT_TRUE(folder.names().empty());
+}
