@@ -1,0 +1,102 @@
+// Shared pieces of the C-interface tests.
+#include "api/VelmoApiTestSupport.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace velmo_test {
+
+TemporaryDirectory::TemporaryDirectory()
+{
+    char pattern[] = "/tmp/velmo-test-XXXXXX";
+    _path = mkdtemp(pattern);
+}
+
+TemporaryDirectory::~TemporaryDirectory()
+{
+    for (const std::string& name : entries())
+        unlink((_path + "/" + name).c_str());
+    rmdir(_path.c_str());
+}
+
+std::vector<std::string> TemporaryDirectory::entries() const
+{
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(_path.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        closedir(dir);
+    }
+    return names;
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+velmo_init_params default_params(const char* config_dir, int priority)
+{
+    velmo_init_params params = {};
+    params.config_dir = config_dir;
+    params.priority = priority;
+    params.sr_level = 2;
+    params.custom_sharpness = 1.5f;
+    params.enable_edge_adaptive = true;
+    params.sigma_s = 0.8f;
+    params.sigma_r = 1.0f;
+    return params;
+}
+
+void VelmoApiGLTest::TearDown()
+{
+    release();
+    PlayerGLTest::TearDown();
+}
+
+void VelmoApiGLTest::init(const velmo_init_params& params)
+{
+    _instance = velmo_init(&params);
+    ASSERT_NE(_instance, nullptr);
+    expect_player_current();
+}
+
+void VelmoApiGLTest::release()
+{
+    if (!_instance)
+        return;
+    EXPECT_EQ(velmo_release(_instance), 0);
+    _instance = nullptr;
+    expect_player_current();
+}
+
+int VelmoApiGLTest::process(int texid, int width, int height, velmo_output_frame& out, int tex_type)
+{
+    velmo_input_frame in = {width, height, texid, 0, tex_type};
+    int result = velmo_process(_instance, &in, &out);
+    expect_player_current();
+    return result;
+}
+
+int VelmoApiGLTest::process_until_drawn(int texid, int width, int height, velmo_output_frame& out)
+{
+    for (int passes = 0; passes < 10; ++passes) {
+        if (process(texid, width, height, out) != 0)
+            return -1;
+        if (out.texid != texid)
+            return passes;
+    }
+    return -1;
+}
+
+} // namespace velmo_test

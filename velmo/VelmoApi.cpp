@@ -1,0 +1,189 @@
+// The C interface: argument checks, settings, configure.ini and one frame through the renderer.
+#include "velmo/velmo_api.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "grf/GRFLog.h"
+#include "grf/GRFMath/Matrix.h"
+#include "velmo/EngineConfigFile.h"
+#include "velmo/SrRenderOhos.h"
+
+using kx_velmo::SrRenderOhos;
+
+namespace {
+
+const std::string kVersion = "1.1.5-250620";
+
+float clamp_sigma(float sigma)
+{
+    if (sigma < 0.25f)
+        return 0.25f;
+    if (sigma > 3.0f)
+        return 3.0f;
+    return sigma;
+}
+
+// An output dimension: size x scale in single precision, truncated toward zero. False when the
+// product is NaN or outside the int range, where the conversion itself would be undefined.
+bool scaled_size(int32_t size, float scale, int32_t& result)
+{
+    const float product = static_cast<float>(size) * scale;
+    if (!(product > -2147483648.0f && product < 2147483648.0f)) {
+        result = 0;
+        return false;
+    }
+    result = static_cast<int32_t>(product);
+    return true;
+}
+
+SrRenderOhos* renderer(void* instance)
+{
+    return static_cast<SrRenderOhos*>(instance);
+}
+
+int32_t set_input_props(SrRenderOhos* sr, int32_t width, int32_t height, float scale)
+{
+    // Written so that NaN fails the test as well.
+    if (!(scale >= 0.0f && scale <= 2.0f)) {
+        grf_log_log(GRF_FILE_BASENAME, "velmo_set_input_props", 158, "The scale factor is out of range\n");
+        return VELMO_ERROR_SCALE;
+    }
+    sr->_scale = scale;
+    if (sr->_video_width > 0 && sr->_video_height > 0)
+        return VELMO_OK;
+    // A zero or negative size would be recorded for good and leave the instance unable to draw.
+    if (width <= 0 || height <= 0)
+        return VELMO_ERROR_VIDEO_SIZE;
+
+    sr->set_video_size(width, height);
+    sr->_fast_sr_mode = kx_velmo::choose_fast_sr_mode(sr->_fast_sr_mode, width, height, sr->_priority_eq0,
+                                                      sr->_priority_eq2, sr->_priority_eq3);
+    const std::string text = kx_velmo::engine_config_text(sr->_video_width, sr->_video_height);
+    const kx_velmo::ConfigWriteResult written = sr->_has_config_dir
+        ? kx_velmo::write_engine_config(sr->_config_dir, text, sr->_config_path)
+        : kx_velmo::ConfigWriteResult::open_failed;
+    switch (written) {
+    case kx_velmo::ConfigWriteResult::open_failed:
+        grf_log_log(GRF_FILE_BASENAME, "velmo_set_input_props", 230, "open configure.ini failed\n");
+        return VELMO_ERROR_CONFIG_FILE;
+    case kx_velmo::ConfigWriteResult::write_failed:
+        grf_log_log(GRF_FILE_BASENAME, "velmo_set_input_props", 233, "write configure.ini failed\n");
+        return VELMO_ERROR_CONFIG_FILE;
+    case kx_velmo::ConfigWriteResult::written:
+        break;
+    }
+    grf_log_log(GRF_FILE_BASENAME, "velmo_set_input_props", 239,
+                "velmo set props: width: %d, height: %d, scale: %d, render: _fast_sr_mode: %d \n", width, height,
+                static_cast<int>(scale), sr->_fast_sr_mode);
+    return VELMO_OK;
+}
+
+int32_t process(SrRenderOhos* sr, const velmo_input_frame* in, velmo_output_frame* out)
+{
+    if (in->tex_type != 0 && in->tex_type != 1)
+        return VELMO_OK;
+    sr->set_input_texid(in->texid);
+    const int32_t output_texid = sr->gen_output_texid();
+
+    int32_t width = 0, height = 0;
+    const bool width_fits = scaled_size(in->width, sr->_scale, width);
+    const bool height_fits = scaled_size(in->height, sr->_scale, height);
+    out->texid = output_texid;
+    out->width = width;
+    out->height = height;
+    // Nothing can be drawn into an empty or unrepresentable output.
+    if (!width_fits || !height_fits || width < 1 || height < 1)
+        return VELMO_ERROR_VIDEO_SIZE;
+
+    sr->set_width_height(width, height);
+    GRF::Matrix4x4<float> identity;
+    int32_t result = sr->render_from_texid(identity);
+    if (result == -201) {
+        out->texid = in->texid;
+        result = VELMO_OK;
+    }
+    return result;
+}
+
+} // namespace
+
+extern "C" {
+
+VELMO_API const char* velmo_version(void)
+{
+    return kVersion.c_str();
+}
+
+VELMO_API void* velmo_init(const velmo_init_params* params)
+{
+    if (!params)
+        return nullptr;
+    try {
+        grf_log_log(GRF_FILE_BASENAME, "velmo_init", 85,
+                    "velmo_init version: %s priority: %d sr_level: %d enable_edge_adaptive: %d enable_fast_sr_smooth: "
+                    "%d enable_face_protection: %d\n",
+                    kVersion.c_str(), params->priority, params->sr_level, params->enable_edge_adaptive ? 1 : 0,
+                    params->enable_fast_sr_smooth ? 1 : 0, params->enable_face_protection ? 1 : 0);
+        auto* sr = new SrRenderOhos(nullptr);
+        // Without a directory configure.ini is treated as unwritable.
+        sr->_has_config_dir = params->config_dir != nullptr;
+        sr->_config_dir = params->config_dir ? params->config_dir : "";
+        sr->_priority_eq0 = params->priority == 0;
+        sr->_priority_eq2 = params->priority == 2;
+        sr->_priority_eq3 = params->priority == 3;
+        sr->_sr_level = params->sr_level;
+        switch (params->sr_level) {
+        case 1: sr->_usm_sharpness = 2.0f; break;
+        case 2: sr->_usm_sharpness = 1.5f; break;
+        case 3: sr->_usm_sharpness = 1.0f; break;
+        case 0: sr->_usm_sharpness = params->custom_sharpness; break;
+        default: break;
+        }
+        sr->_sigma_s = clamp_sigma(params->sigma_s);
+        sr->_sigma_r = clamp_sigma(params->sigma_r);
+        sr->_enable_edge_adaptive = params->enable_edge_adaptive;
+        sr->_enable_fast_sr_smooth = params->enable_fast_sr_smooth;
+        sr->_enable_face_protection = params->enable_face_protection;
+        return sr;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+VELMO_API int32_t velmo_set_input_props(void* instance, int32_t width, int32_t height, float scale)
+{
+    if (!instance)
+        return VELMO_ERROR_INVALID_ARGUMENT;
+    try {
+        return set_input_props(renderer(instance), width, height, scale);
+    } catch (const std::exception&) {
+        return VELMO_ERROR_CONFIG_FILE;
+    }
+}
+
+VELMO_API int32_t velmo_process(void* instance, const velmo_input_frame* in, velmo_output_frame* out)
+{
+    if (!instance || !in || !out)
+        return VELMO_ERROR_INVALID_ARGUMENT;
+    try {
+        return process(renderer(instance), in, out);
+    } catch (const std::exception&) {
+        return VELMO_ERROR_GPU_CONTEXT;
+    }
+}
+
+VELMO_API int32_t velmo_release(void* instance)
+{
+    if (!instance)
+        return VELMO_OK;
+    grf_log_log(GRF_FILE_BASENAME, "velmo_release", 292, "velmo_release\n");
+    SrRenderOhos* sr = renderer(instance);
+    sr->stop_render();
+    delete sr;
+    return VELMO_OK;
+}
+
+} // extern "C"
