@@ -1,0 +1,135 @@
+// The C interface on Mesa: what the frames look like on each path, and switching paths while drawing.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "api/VelmoApiTestSupport.h"
+#include "support/BilinearReference.h"
+#include "support/ImageCompare.h"
+#include "velmo/SrRenderOhos.h"
+#include "velmo/velmo_api.h"
+
+using velmo_test::default_params;
+using velmo_test::ImageTolerance;
+using velmo_test::RgbaImage;
+using velmo_test::VelmoApiGLTest;
+
+namespace {
+
+kx_velmo::SrRenderOhos* renderer(void* instance)
+{
+    return static_cast<kx_velmo::SrRenderOhos*>(instance);
+}
+
+// The plain path: the input stretched over the output with opaque alpha.
+RgbaImage stretched(const RgbaImage& input, int width, int height)
+{
+    RgbaImage expected = velmo_test::stretch_linear(input, width, height);
+    for (size_t i = 3; i < expected.pixels.size(); i += 4)
+        expected.pixels[i] = 255;
+    return expected;
+}
+
+} // namespace
+
+TEST_F(VelmoApiGLTest, PlainPathStretchesTheInput)
+{
+    init(default_params(_config_dir.path().c_str(), 0));
+    ASSERT_EQ(velmo_set_input_props(_instance, 24, 16, 1.5f), VELMO_OK);
+    const RgbaImage input = velmo_test::random_image(24, 16, 10);
+    GLuint texture = create_texture(input);
+    velmo_output_frame out = {};
+    ASSERT_EQ(process_until_drawn(static_cast<int>(texture), 24, 16, out), 2);
+    ASSERT_EQ(out.width, 36);
+    ASSERT_EQ(out.height, 24);
+    EXPECT_TRUE(velmo_test::images_match("api_plain_path", read_texture(static_cast<GLuint>(out.texid), 36, 24),
+                                         stretched(input, 36, 24), ImageTolerance::exact()));
+
+    // A larger scale later resizes the output texture of the plain path.
+    ASSERT_EQ(velmo_set_input_props(_instance, 24, 16, 2.0f), VELMO_OK);
+    ASSERT_EQ(process(static_cast<int>(texture), 24, 16, out), VELMO_OK);
+    ASSERT_EQ(out.width, 48);
+    EXPECT_TRUE(velmo_test::images_match("api_plain_path_rescaled",
+                                         read_texture(static_cast<GLuint>(out.texid), 48, 32),
+                                         stretched(input, 48, 32), ImageTolerance::exact()));
+    glDeleteTextures(1, &texture);
+}
+
+TEST_F(VelmoApiGLTest, NewOutputTextureIsDrawnInto)
+{
+    for (int priority : {0, 2}) {
+        init(default_params(_config_dir.path().c_str(), priority));
+        ASSERT_EQ(velmo_set_input_props(_instance, 24, 16, 1.0f), VELMO_OK);
+        const RgbaImage input = velmo_test::random_image(24, 16, 11);
+        GLuint texture = create_texture(input);
+        velmo_output_frame out = {};
+        ASSERT_GE(process_until_drawn(static_cast<int>(texture), 24, 16, out), 2);
+        const RgbaImage first = read_texture(static_cast<GLuint>(out.texid), 24, 16);
+
+        // After set-up the canvases must follow the new texture, not keep the deleted one.
+        GLuint replacement = create_empty_texture(24, 16);
+        ASSERT_EQ(renderer(_instance)->set_output_texid(static_cast<int>(replacement)), 0);
+        expect_player_current();
+        ASSERT_EQ(process(static_cast<int>(texture), 24, 16, out), VELMO_OK);
+        EXPECT_EQ(out.texid, static_cast<int>(replacement));
+        EXPECT_TRUE(velmo_test::images_match("api_new_output_texture", read_texture(replacement, 24, 16), first,
+                                             ImageTolerance::exact()))
+            << "priority " << priority;
+        EXPECT_EQ(renderer(_instance)->set_output_texid(-1), -1);
+
+        release();
+        EXPECT_TRUE(glIsTexture(replacement)) << "a texture handed in stays the player's";
+        glDeleteTextures(1, &replacement);
+        glDeleteTextures(1, &texture);
+    }
+}
+
+TEST_F(VelmoApiGLTest, SwitchingSuperResolutionFromAnotherThread)
+{
+    init(default_params(_config_dir.path().c_str(), 2));
+    ASSERT_EQ(velmo_set_input_props(_instance, 24, 16, 1.5f), VELMO_OK);
+    GLuint texture = create_texture(velmo_test::random_image(24, 16, 12));
+    velmo_output_frame out = {};
+    ASSERT_EQ(process_until_drawn(static_cast<int>(texture), 24, 16, out), 3);
+    const RgbaImage upscaled = read_texture(static_cast<GLuint>(out.texid), 36, 24);
+
+    renderer(_instance)->set_enable_sr(false);
+    ASSERT_EQ(process(static_cast<int>(texture), 24, 16, out), VELMO_OK);
+    const RgbaImage plain = read_texture(static_cast<GLuint>(out.texid), 36, 24);
+    ASSERT_NE(plain.pixels, upscaled.pixels);
+
+    // Switching back needs no new set-up: the very next frame is upscaled again.
+    renderer(_instance)->set_enable_sr(true);
+    ASSERT_EQ(process(static_cast<int>(texture), 24, 16, out), VELMO_OK);
+    EXPECT_EQ(read_texture(static_cast<GLuint>(out.texid), 36, 24).pixels, upscaled.pixels);
+
+    // Toggled from another thread while frames are drawn, each frame is wholly one path or the other.
+    std::atomic<bool> done{false};
+    std::thread toggler([&] {
+        bool enable = false;
+        while (!done.load()) {
+            renderer(_instance)->set_enable_sr(enable);
+            enable = !enable;
+            std::this_thread::yield();
+        }
+    });
+    int upscaled_frames = 0, plain_frames = 0, mixed_frames = 0;
+    for (int frame = 0; frame < 60; ++frame) {
+        velmo_input_frame in = {24, 16, static_cast<int>(texture), 0, 0};
+        ASSERT_EQ(velmo_process(_instance, &in, &out), VELMO_OK);
+        const RgbaImage result = read_texture(static_cast<GLuint>(out.texid), 36, 24);
+        if (result.pixels == upscaled.pixels)
+            ++upscaled_frames;
+        else if (result.pixels == plain.pixels)
+            ++plain_frames;
+        else
+            ++mixed_frames;
+    }
+    done.store(true);
+    toggler.join();
+    EXPECT_EQ(mixed_frames, 0);
+    EXPECT_GT(upscaled_frames + plain_frames, 0);
+    expect_player_current();
+    glDeleteTextures(1, &texture);
+}
