@@ -22,14 +22,30 @@ void SR_CopyRow_NEON(const unsigned char* src, unsigned char* dst, int count)
 
 void SR_ARGBToRGB24Row_NEON(const unsigned char* src_rgba, unsigned char* dst_rgb24, int width)
 {
+    // 16 pixels in four registers become 48 bytes in three: each output register gathers its bytes
+    // from two neighbouring input registers through a two-register table lookup.
+    static const uint8_t gather[3][16] = {
+        {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20},
+        {5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20, 21, 22, 24, 25},
+        {10, 12, 13, 14, 16, 17, 18, 20, 21, 22, 24, 25, 26, 28, 29, 30},
+    };
+    const uint8x16_t gather0 = vld1q_u8(gather[0]);
+    const uint8x16_t gather1 = vld1q_u8(gather[1]);
+    const uint8x16_t gather2 = vld1q_u8(gather[2]);
     for (int remaining = width & ~15; remaining > 0; remaining -= 16) {
         prefetch_ahead(src_rgba);
-        const uint8x16x4_t rgba = vld4q_u8(src_rgba);
-        uint8x16x3_t rgb;
-        rgb.val[0] = rgba.val[0];
-        rgb.val[1] = rgba.val[1];
-        rgb.val[2] = rgba.val[2];
-        vst3q_u8(dst_rgb24, rgb);
+        uint8x16x2_t first;
+        first.val[0] = vld1q_u8(src_rgba);
+        first.val[1] = vld1q_u8(src_rgba + 16);
+        uint8x16x2_t second;
+        second.val[0] = first.val[1];
+        second.val[1] = vld1q_u8(src_rgba + 32);
+        uint8x16x2_t third;
+        third.val[0] = second.val[1];
+        third.val[1] = vld1q_u8(src_rgba + 48);
+        vst1q_u8(dst_rgb24, vqtbl2q_u8(first, gather0));
+        vst1q_u8(dst_rgb24 + 16, vqtbl2q_u8(second, gather1));
+        vst1q_u8(dst_rgb24 + 32, vqtbl2q_u8(third, gather2));
         src_rgba += 64;
         dst_rgb24 += 48;
     }
@@ -39,9 +55,10 @@ void SR_SplitUVRow_NEON(const unsigned char* src_uv, unsigned char* dst_u, unsig
 {
     for (int remaining = width & ~15; remaining > 0; remaining -= 16) {
         prefetch_ahead(src_uv);
-        const uint8x16x2_t uv = vld2q_u8(src_uv);
-        vst1q_u8(dst_u, uv.val[0]);
-        vst1q_u8(dst_v, uv.val[1]);
+        const uint8x16_t low = vld1q_u8(src_uv);
+        const uint8x16_t high = vld1q_u8(src_uv + 16);
+        vst1q_u8(dst_u, vuzp1q_u8(low, high));
+        vst1q_u8(dst_v, vuzp2q_u8(low, high));
         src_uv += 32;
         dst_u += 16;
         dst_v += 16;
@@ -53,10 +70,10 @@ void SR_MergeUVRow_NEON(const unsigned char* src_u, const unsigned char* src_v, 
     for (int remaining = width & ~15; remaining > 0; remaining -= 16) {
         prefetch_ahead(src_u);
         prefetch_ahead(src_v);
-        uint8x16x2_t uv;
-        uv.val[0] = vld1q_u8(src_u);
-        uv.val[1] = vld1q_u8(src_v);
-        vst2q_u8(dst_uv, uv);
+        const uint8x16_t u = vld1q_u8(src_u);
+        const uint8x16_t v = vld1q_u8(src_v);
+        vst1q_u8(dst_uv, vzip1q_u8(u, v));
+        vst1q_u8(dst_uv + 16, vzip2q_u8(u, v));
         src_u += 16;
         src_v += 16;
         dst_uv += 32;

@@ -7,31 +7,67 @@ using kx_velmo::prefetch_ahead;
 
 namespace {
 
-// Filters 8 source bytes of two rows (a: elements x, b: elements x + 1, for each row) into 8 "near"
-// outputs (3:1 toward a) and 8 "far" outputs (1:3) for each destination row. Horizontal sums
-// 3a + b fit 16 bits, so does the vertical 3 near + far (at most 16 x 255), and the rounding shift
-// (v + 8) >> 4 gives exactly the portable kernel's bytes.
-struct TwoRows {
-    uint8x8_t d_near;
-    uint8x8_t d_far;
-    uint8x8_t e_near;
-    uint8x8_t e_far;
+// 16-bit sums 3·a + b + 2 ("near", weighted toward a) and a + 3·b + 2 ("far") for 8 neighbouring
+// source pairs (a, b) of one row. The +2 of both rows' sums adds up to the +8 that rounds the
+// vertical blend, so that blend needs only a shift.
+struct Horizontal {
+    uint16x8_t near_sum;
+    uint16x8_t far_sum;
 };
 
-inline TwoRows filter_block(uint8x8_t s_a, uint8x8_t s_b, uint8x8_t t_a, uint8x8_t t_b)
+inline Horizontal horizontal(uint8x8_t a, uint8x8_t b)
 {
-    const uint8x8_t three = vdup_n_u8(3);
-    const uint16x8_t three_wide = vdupq_n_u16(3);
-    const uint16x8_t s_near = vmlal_u8(vmovl_u8(s_b), s_a, three);
-    const uint16x8_t s_far = vmlal_u8(vmovl_u8(s_a), s_b, three);
-    const uint16x8_t t_near = vmlal_u8(vmovl_u8(t_b), t_a, three);
-    const uint16x8_t t_far = vmlal_u8(vmovl_u8(t_a), t_b, three);
-    TwoRows out;
-    out.d_near = vrshrn_n_u16(vmlaq_u16(t_near, s_near, three_wide), 4);
-    out.d_far = vrshrn_n_u16(vmlaq_u16(t_far, s_far, three_wide), 4);
-    out.e_near = vrshrn_n_u16(vmlaq_u16(s_near, t_near, three_wide), 4);
-    out.e_far = vrshrn_n_u16(vmlaq_u16(s_far, t_far, three_wide), 4);
-    return out;
+    const uint16x8_t a_wide = vmovl_u8(a);
+    const uint16x8_t b_wide = vmovl_u8(b);
+    const uint16x8_t base = vaddq_u16(vaddq_u16(a_wide, b_wide), vdupq_n_u16(2));
+    return {vaddq_u16(base, vshlq_n_u16(a_wide, 1)), vaddq_u16(base, vshlq_n_u16(b_wide, 1))};
+}
+
+// (3·x + y) >> 4 and (x + 3·y) >> 4 for the horizontal sums x of the first and y of the second
+// source row: the outputs of the first and the second destination row. At most 16 × 255 + 8,
+// so 16 bits suffice, and the results are exactly the portable kernel's bytes.
+struct Vertical {
+    uint16x8_t first;
+    uint16x8_t second;
+};
+
+inline Vertical vertical(uint16x8_t x, uint16x8_t y)
+{
+    const uint16x8_t sum = vaddq_u16(x, y);
+    return {vshrq_n_u16(vaddq_u16(sum, vshlq_n_u16(x, 1)), 4), vshrq_n_u16(vaddq_u16(sum, vshlq_n_u16(y, 1)), 4)};
+}
+
+// The outputs of both destination rows for source elements a (x) and b (x + 1) of rows s and t.
+struct Block {
+    uint16x8_t d_near;
+    uint16x8_t d_far;
+    uint16x8_t e_near;
+    uint16x8_t e_far;
+};
+
+inline Block filter_block(uint8x8_t s_a, uint8x8_t s_b, uint8x8_t t_a, uint8x8_t t_b)
+{
+    const Horizontal s = horizontal(s_a, s_b);
+    const Horizontal t = horizontal(t_a, t_b);
+    const Vertical near_column = vertical(s.near_sum, t.near_sum);
+    const Vertical far_column = vertical(s.far_sum, t.far_sum);
+    return {near_column.first, far_column.first, near_column.second, far_column.second};
+}
+
+// Plane outputs alternate near, far: with both below 256, lane x of near | far << 8 holds the
+// bytes of outputs 2x and 2x + 1.
+inline uint8x16_t interleave_pixels(uint16x8_t near_values, uint16x8_t far_values)
+{
+    return vreinterpretq_u8_u16(vorrq_u16(near_values, vshlq_n_u16(far_values, 8)));
+}
+
+// UV outputs alternate near pair, far pair: gather the low bytes as [n0 n1 n2 n3 | f0 f1 f2 f3]
+// (16-bit U,V pairs), then interleave the two halves.
+inline uint8x16_t interleave_pairs(uint16x8_t near_values, uint16x8_t far_values)
+{
+    const uint16x8_t halves =
+        vreinterpretq_u16_u8(vuzp1q_u8(vreinterpretq_u8_u16(near_values), vreinterpretq_u8_u16(far_values)));
+    return vreinterpretq_u8_u16(vzip1q_u16(halves, vextq_u16(halves, halves, 4)));
 }
 
 } // namespace
@@ -48,10 +84,9 @@ void SR_ScaleRowUp2_Bilinear_NEON(const unsigned char* src_ptr, std::ptrdiff_t s
     for (int remaining = dst_width & ~15; remaining > 0; remaining -= 16) {
         prefetch_ahead(s);
         prefetch_ahead(t);
-        const TwoRows out = filter_block(vld1_u8(s), vld1_u8(s + 1), vld1_u8(t), vld1_u8(t + 1));
-        // Outputs alternate near, far: interleave the two halves.
-        vst2_u8(d, (uint8x8x2_t{{out.d_near, out.d_far}}));
-        vst2_u8(e, (uint8x8x2_t{{out.e_near, out.e_far}}));
+        const Block out = filter_block(vld1_u8(s), vld1_u8(s + 1), vld1_u8(t), vld1_u8(t + 1));
+        vst1q_u8(d, interleave_pixels(out.d_near, out.d_far));
+        vst1q_u8(e, interleave_pixels(out.e_near, out.e_far));
         s += 8;
         t += 8;
         d += 16;
@@ -59,8 +94,8 @@ void SR_ScaleRowUp2_Bilinear_NEON(const unsigned char* src_ptr, std::ptrdiff_t s
     }
 }
 
-void SR_ScaleUVRowUp2_Bilinear_NEON(const unsigned char* src_ptr, std::ptrdiff_t src_stride, unsigned char* dst_ptr,
-                                    std::ptrdiff_t dst_stride, int dst_width)
+void SR_ScaleUVRowUp2_Bilinear_NEON(const unsigned char* src_ptr, std::ptrdiff_t src_stride,
+                                    unsigned char* dst_ptr, std::ptrdiff_t dst_stride, int dst_width)
 {
     const unsigned char* s = src_ptr;
     const unsigned char* t = src_ptr + src_stride;
@@ -70,12 +105,9 @@ void SR_ScaleUVRowUp2_Bilinear_NEON(const unsigned char* src_ptr, std::ptrdiff_t
         prefetch_ahead(s);
         prefetch_ahead(t);
         // Byte lanes keep U and V apart: the next pair of the same channel is 2 bytes further.
-        const TwoRows out = filter_block(vld1_u8(s), vld1_u8(s + 2), vld1_u8(t), vld1_u8(t + 2));
-        // Outputs alternate near pair, far pair: interleave 16-bit (U,V) lanes.
-        const uint16x4x2_t d_pairs = vzip_u16(vreinterpret_u16_u8(out.d_near), vreinterpret_u16_u8(out.d_far));
-        const uint16x4x2_t e_pairs = vzip_u16(vreinterpret_u16_u8(out.e_near), vreinterpret_u16_u8(out.e_far));
-        vst1q_u8(d, vcombine_u8(vreinterpret_u8_u16(d_pairs.val[0]), vreinterpret_u8_u16(d_pairs.val[1])));
-        vst1q_u8(e, vcombine_u8(vreinterpret_u8_u16(e_pairs.val[0]), vreinterpret_u8_u16(e_pairs.val[1])));
+        const Block out = filter_block(vld1_u8(s), vld1_u8(s + 2), vld1_u8(t), vld1_u8(t + 2));
+        vst1q_u8(d, interleave_pairs(out.d_near, out.d_far));
+        vst1q_u8(e, interleave_pairs(out.e_near, out.e_far));
         s += 8;
         t += 8;
         d += 16;
