@@ -59,11 +59,12 @@ TEST(OptionsTest, EveryOptionReachesTheInitRecordInBothSpellings)
 {
     Options options = parse({"--scale=2", "--level", "1", "--smooth", "--sigma-s", "2.5", "--sigma-r=0.25",
                              "--priority", "1", "--no-edge-adaptive", "--face-protection", "--config-dir", "cfg",
-                             "--compare=side.PNG", "clip.mkv", "big.Y4M"});
+                             "--compare=side.PNG", "--verbose", "clip.mkv", "big.Y4M"});
     EXPECT_FLOAT_EQ(options.scale, 2.0f);
     EXPECT_EQ(options.config_dir, "cfg");
     EXPECT_EQ(options.compare_path, "side.PNG");
     EXPECT_EQ(options.output_kind, OutputKind::Y4m);
+    EXPECT_TRUE(options.verbose);
 
     velmo_init_params params = make_init_params(options, "cfg");
     EXPECT_EQ(params.sr_level, 1);

@@ -18,7 +18,7 @@ using velmo_upscale_test::ScratchFolder;
 namespace {
 
 // Encoder statistics would bury the test output.
-const bool kQuietFfmpeg = (quiet_ffmpeg_logs(), true);
+const bool kQuietFfmpeg = (set_ffmpeg_verbosity(false), true);
 
 struct DecodedVideo {
     VideoInfo info;

@@ -8,9 +8,9 @@ extern "C" {
 
 namespace velmo_upscale {
 
-void quiet_ffmpeg_logs()
+void set_ffmpeg_verbosity(bool verbose)
 {
-    av_log_set_level(AV_LOG_ERROR);
+    av_log_set_level(verbose ? AV_LOG_WARNING : AV_LOG_FATAL);
 }
 
 std::string av_error_text(int code)

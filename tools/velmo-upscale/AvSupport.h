@@ -13,8 +13,9 @@ extern "C" {
 
 namespace velmo_upscale {
 
-// Keeps FFmpeg's own console chatter (encoder statistics, stream notes) down to real errors.
-void quiet_ffmpeg_logs();
+// FFmpeg's own console lines: only fatal ones by default (the tool reports failures in its own
+// words), warnings too when verbose.
+void set_ffmpeg_verbosity(bool verbose);
 
 // FFmpeg's text for an AVERROR code.
 std::string av_error_text(int code);

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -110,6 +111,7 @@ Options parse_options(int argc, const char* const argv[])
         {"--smooth", [&] { options.smooth = true; }},
         {"--no-edge-adaptive", [&] { options.edge_adaptive = false; }},
         {"--face-protection", [&] { options.face_protection = true; }},
+        {"--verbose", [&] { options.verbose = true; }},
     };
 
     std::vector<std::string> positional;
@@ -155,6 +157,25 @@ Options parse_options(int argc, const char* const argv[])
     return options;
 }
 
+bool scaled_size(int width, int height, float scale, int& scaled_width, int& scaled_height)
+{
+    float w = static_cast<float>(width) * scale;
+    float h = static_cast<float>(height) * scale;
+    if (!(w >= 1.0f && h >= 1.0f && w < 2147483648.0f && h < 2147483648.0f))
+        return false;
+    scaled_width = static_cast<int>(w);
+    scaled_height = static_cast<int>(h);
+    return true;
+}
+
+bool velmo_upscales(int priority, int width, int height)
+{
+    constexpr int64_t kLargestStretchedFrame = 1024 * 576;
+    if (priority == 0 || priority == 3)
+        return false;
+    return priority == 2 || static_cast<int64_t>(width) * height > kLargestStretchedFrame;
+}
+
 velmo_init_params make_init_params(const Options& options, const char* config_dir)
 {
     velmo_init_params params = {};
@@ -193,6 +214,7 @@ Options:
                        (default: $XDG_CACHE_HOME/velmo or ~/.cache/velmo)
   --compare FILE.png   also write the plainly stretched input beside the velmo output
                        (the first frame of a video)
+  --verbose            show velmo's own log lines
   -h, --help           show this text
 
 Progress is shown on a terminal for videos; a summary line ends every run.

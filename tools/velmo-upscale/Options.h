@@ -25,6 +25,7 @@ struct Options {
     bool face_protection = false;
     std::string config_dir;   // empty: the default cache folder
     std::string compare_path; // empty: no comparison picture
+    bool verbose = false;     // let velmo's own log lines through
 
     bool show_help = false;
 };
@@ -36,6 +37,14 @@ Options parse_options(int argc, const char* const argv[]);
 // The output kind from the file name's extension (case-insensitive): .png, .mp4, .y4m.
 // Throws ToolError(kExitUsage) for any other name.
 OutputKind output_kind_for(const std::string& path);
+
+// The output size velmo draws for a frame: each side times the scale in single precision,
+// truncated, exactly as velmo computes it. False when a side would be below one pixel.
+bool scaled_size(int width, int height, float scale, int& scaled_width, int& scaled_height);
+
+// Whether velmo runs its upscaling pipeline for frames of this size at this priority, or only
+// stretches them: 2 always, 0 and 3 never, other values above 1024 x 576 pixels.
+bool velmo_upscales(int priority, int width, int height);
 
 // The init record these options ask velmo for; config_dir must outlive the record's use.
 velmo_init_params make_init_params(const Options& options, const char* config_dir);

@@ -82,15 +82,21 @@ void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const s
         throw ToolError(kExitOutput, "cannot write '" + display_name + "': " + png.message);
 }
 
+void write_png_to(const OutputFile& output, const RgbaImage& image, bool with_alpha)
+{
+    const std::string& name = output.final_path();
+    FilePtr file(std::fopen(output.temporary_path().c_str(), "wb"));
+    if (!file)
+        throw ToolError(kExitOutput, "cannot write '" + name + "': " + std::strerror(errno));
+    write_png(file.get(), image, with_alpha, name);
+    if (std::fclose(file.release()) != 0)
+        throw ToolError(kExitOutput, "cannot write '" + name + "': " + std::strerror(errno));
+}
+
 void save_png(const std::string& path, const RgbaImage& image, bool with_alpha)
 {
     OutputFile output(path);
-    FilePtr file(std::fopen(output.temporary_path().c_str(), "wb"));
-    if (!file)
-        throw ToolError(kExitOutput, "cannot write '" + path + "': " + std::strerror(errno));
-    write_png(file.get(), image, with_alpha, path);
-    if (std::fclose(file.release()) != 0)
-        throw ToolError(kExitOutput, "cannot write '" + path + "': " + std::strerror(errno));
+    write_png_to(output, image, with_alpha);
     output.commit();
 }
 

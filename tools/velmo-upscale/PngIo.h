@@ -23,6 +23,12 @@ PngPicture read_png(const std::string& path);
 // naming `display_name` when libpng or the stream fails.
 void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const std::string& display_name);
 
+class OutputFile;
+
+// Writes the picture into the output's temporary file (commit it afterwards); throws
+// ToolError(kExitOutput).
+void write_png_to(const OutputFile& output, const RgbaImage& image, bool with_alpha);
+
 // Writes the picture to `path` through an OutputFile, so a failure leaves nothing behind;
 // throws ToolError(kExitOutput).
 void save_png(const std::string& path, const RgbaImage& image, bool with_alpha);

@@ -13,8 +13,8 @@ namespace velmo_upscale {
 RgbaImage render_sample_scene(int width, int height, double seconds);
 
 struct SampleClip {
-    int width = 480;
-    int height = 270;
+    int width = 512;
+    int height = 288;
     int frames = 72;
     int frame_rate = 24;
     bool with_audio = true; // a quiet AAC tone, to show that audio is carried over

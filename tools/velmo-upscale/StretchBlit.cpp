@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "GlTexture.h"
+#include "TextureReader.h"
 #include "ToolError.h"
 
 namespace velmo_upscale {
@@ -101,6 +103,19 @@ void StretchBlit::draw(GLuint source, GLuint target, int width, int height)
     glBindTexture(GL_TEXTURE_2D, 0);
     glUseProgram(0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+RgbaImage plain_stretch(GLuint source, int width, int height)
+{
+    GlTexture target;
+    target.allocate(width, height);
+    StretchBlit blit;
+    blit.draw(source, target.name(), width, height);
+    RgbaImage image;
+    TextureReader reader;
+    if (!reader.read(target.name(), width, height, image))
+        throw ToolError(kExitGpu, "cannot read the stretched picture back");
+    return image;
 }
 
 } // namespace velmo_upscale

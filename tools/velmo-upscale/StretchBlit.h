@@ -4,6 +4,8 @@
 
 #include <GLES3/gl3.h>
 
+#include "RgbaImage.h"
+
 namespace velmo_upscale {
 
 class StretchBlit {
@@ -25,5 +27,8 @@ private:
     GLuint _framebuffer = 0;
     GLint _source_location = -1;
 };
+
+// `source` stretched to width x height and read back; throws ToolError(kExitGpu).
+RgbaImage plain_stretch(GLuint source, int width, int height);
 
 } // namespace velmo_upscale

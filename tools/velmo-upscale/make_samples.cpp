@@ -15,11 +15,11 @@ int main(int argc, char** argv)
 {
     if (argc != 2) {
         std::fprintf(stderr, "usage: velmo-make-samples FOLDER\n"
-                             "writes FOLDER/sample.png (640x360) and FOLDER/sample.mp4 (480x270, 3 s, with sound)\n");
+                             "writes FOLDER/sample.png (640x360) and FOLDER/sample.mp4 (512x288, 3 s, with sound)\n");
         return kExitUsage;
     }
     std::string folder = argv[1];
-    quiet_ffmpeg_logs();
+    set_ffmpeg_verbosity(false);
     try {
         std::string picture = folder + "/sample.png";
         save_png(picture, render_sample_scene(640, 360, 0.0), false);

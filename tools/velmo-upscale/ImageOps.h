@@ -1,0 +1,16 @@
+// Whole-picture operations of the tool: the comparison layout and carrying transparency over.
+#pragma once
+
+#include "RgbaImage.h"
+
+namespace velmo_upscale {
+
+// `left` and `right` next to each other, a `gap` of mid grey between them, both top-aligned on
+// a mid-grey background when their heights differ.
+RgbaImage side_by_side(const RgbaImage& left, const RgbaImage& right, int gap);
+
+// Copies the alpha channel of `source` (same size) into `target`: velmo's passes write opaque
+// pictures, so a transparent PNG takes its transparency from the plain stretch.
+void copy_alpha(const RgbaImage& source, RgbaImage& target);
+
+} // namespace velmo_upscale

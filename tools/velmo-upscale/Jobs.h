@@ -1,0 +1,19 @@
+// The two kinds of work the tool does; each returns its summary line.
+#pragma once
+
+#include <string>
+
+#include "Options.h"
+
+namespace velmo_upscale {
+
+// A PNG picture to a PNG picture. Throws ToolError.
+std::string upscale_picture(const Options& options, const std::string& config_folder);
+
+// A video FFmpeg can read to MP4 or Y4M, timestamps and copyable audio kept. Throws ToolError.
+std::string upscale_video(const Options& options, const std::string& config_folder);
+
+// "640x360".
+std::string size_text(int width, int height);
+
+} // namespace velmo_upscale

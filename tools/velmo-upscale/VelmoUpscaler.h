@@ -1,0 +1,48 @@
+// One velmo instance driven as a player drives it: each frame goes in as a texture of the tool's
+// context, velmo's output texture is read back.
+#pragma once
+
+#include <string>
+
+#include "GlTexture.h"
+#include "Options.h"
+#include "RgbaImage.h"
+#include "TextureReader.h"
+
+namespace velmo_upscale {
+
+class VelmoUpscaler {
+public:
+    // Creates the instance for frames of width x height; the tool's context must be current.
+    // Throws ToolError(kExitUsage) when the scale leaves nothing to draw.
+    VelmoUpscaler(const Options& options, const std::string& config_folder, int width, int height);
+    ~VelmoUpscaler();
+    VelmoUpscaler(const VelmoUpscaler&) = delete;
+    VelmoUpscaler& operator=(const VelmoUpscaler&) = delete;
+
+    int output_width() const { return _output_width; }
+    int output_height() const { return _output_height; }
+
+    // Upscales one frame of the instance's size into `result`. While velmo sets itself up it hands
+    // the input back instead of drawing; the frame then goes in again until velmo draws it, so
+    // every result is velmo's own picture. Throws ToolError(kExitGpu) when velmo refuses.
+    void upscale(const RgbaImage& frame, RgbaImage& result);
+
+    // The texture the last frame was uploaded to, for drawing a plain stretch beside.
+    const GlTexture& input_texture() const { return _input; }
+    // How many times the first frame went in before velmo drew it (0 before the first frame).
+    int first_frame_submissions() const { return _first_frame_submissions; }
+
+private:
+    bool _quiet;
+    void* _instance = nullptr;
+    int _width;
+    int _height;
+    int _output_width = 0;
+    int _output_height = 0;
+    int _first_frame_submissions = 0;
+    GlTexture _input;
+    TextureReader _reader;
+};
+
+} // namespace velmo_upscale
