@@ -1,0 +1,69 @@
+// The upscaling reference's strict thresholds on exact ties (no GL): a vote of exactly 4/255 does not
+// refine and one of exactly 16/255 does not lower the sharpening weight.
+#include <gtest/gtest.h>
+
+#include "shaders/UpscaleReference.h"
+
+using namespace velmo_test;
+
+namespace {
+
+// An 8 x 8 frame of grey 100 with one texel's green raised to `green`. Drawn at scale 1, output pixel
+// (3, 3) sits on that texel: its first quad holds it (z) and the texel above it (y), so the edge vote
+// is 2 * (green - 100) in 1/255 steps.
+UpscalePixel centre_pixel(int green, const UpscaleSettings& settings, unsigned other_side = 0)
+{
+    RgbaImage image(8, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            uint8_t* p = image.at(x, y);
+            p[0] = p[1] = p[2] = 100;
+            p[3] = 255;
+        }
+    image.at(3, 3)[1] = static_cast<uint8_t>(green);
+    return UpscaleReference(image, 8, 8, settings).pixel(3, 3, other_side);
+}
+
+} // namespace
+
+TEST(UpscaleReferenceTies, EdgeVoteOfExactlyFourStepsDoesNotRefine)
+{
+    const UpscaleSettings settings;
+    const UpscalePixel below = centre_pixel(101, settings);
+    EXPECT_EQ(below.edge_vote_255, 2);
+    EXPECT_FALSE(below.refined_by_edge);
+
+    const UpscalePixel tie = centre_pixel(102, settings);
+    EXPECT_EQ(tie.edge_vote_255, 4);
+    EXPECT_FALSE(tie.refined_by_edge);
+    EXPECT_EQ(tie.delta_y, 0.0f);
+    EXPECT_EQ(tie.refined, tie.bilinear);
+    EXPECT_TRUE(tie.ties & kTieEdge) << "a driver at mediump may take either side";
+    EXPECT_TRUE(centre_pixel(102, settings, kTieEdge).refined_by_edge);
+
+    const UpscalePixel above = centre_pixel(103, settings);
+    EXPECT_EQ(above.edge_vote_255, 6);
+    EXPECT_TRUE(above.refined_by_edge);
+    EXPECT_FALSE(above.ties & kTieEdge);
+}
+
+TEST(UpscaleReferenceTies, EdgeVoteOfExactlySixteenStepsKeepsFullSharpening)
+{
+    UpscaleSettings settings;
+    const UpscalePixel tie = centre_pixel(108, settings);
+    EXPECT_EQ(tie.edge_vote_255, 16);
+    EXPECT_EQ(tie.usm_weight, 1.0f);
+    EXPECT_TRUE(tie.ties & kTieStrongEdge);
+    EXPECT_EQ(centre_pixel(108, settings, kTieStrongEdge).usm_weight, 0.2f);
+
+    const UpscalePixel above = centre_pixel(109, settings);
+    EXPECT_EQ(above.edge_vote_255, 18);
+    EXPECT_EQ(above.usm_weight, 0.2f);
+
+    settings.enable_bilateral_filter = 1;
+    EXPECT_EQ(centre_pixel(108, settings).usm_weight, 1.0f);
+    EXPECT_EQ(centre_pixel(109, settings).usm_weight, 0.5f);
+
+    settings.enable_edge_adaptive = 0;
+    EXPECT_EQ(centre_pixel(109, settings).usm_weight, 1.0f) << "plain sharpening ignores the vote";
+}
