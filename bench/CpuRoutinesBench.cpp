@@ -201,7 +201,7 @@ void register_routine(const Routine& routine, const FrameSize& size, const Kerne
         cpu_info_ = saved;
         state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() *
                                                           routine.traffic(size.width, size.height)));
-    })->Unit(benchmark::kMicrosecond)->UseRealTime();
+    })->Unit(benchmark::kMicrosecond);
 }
 
 void register_memcpy(std::size_t bytes)
@@ -215,7 +215,7 @@ void register_memcpy(std::size_t bytes)
             benchmark::ClobberMemory();
         }
         state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 2 * bytes));
-    })->Unit(benchmark::kMicrosecond)->UseRealTime();
+    })->Unit(benchmark::kMicrosecond);
 }
 
 // libswscale's bilinear I420 scaler from half size to `size`, single-threaded like the routines.
@@ -244,11 +244,12 @@ void register_swscale(const FrameSize& size)
         }
         sws_freeContext(context);
         state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 1.875 * size.width * size.height));
-    })->Unit(benchmark::kMicrosecond)->UseRealTime();
+    })->Unit(benchmark::kMicrosecond);
 }
 
-// Prints every run as usual and keeps the fastest time per iteration of each benchmark, so the
-// ratios are not skewed by a repetition that shared the machine with something else.
+// Prints every run as usual and keeps the fastest CPU time per iteration of each benchmark. Every
+// benchmark runs on one thread, so CPU time is its own work, and the fastest repetition is the one
+// least disturbed by other processes sharing the machine.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
@@ -257,7 +258,7 @@ public:
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
                 continue;
-            const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+            const double seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
             const std::string name = run.run_name.function_name;
             auto found = _seconds.find(name);
             if (found == _seconds.end() || seconds < found->second)
@@ -274,7 +275,7 @@ private:
 
 void print_ratios(const RatioReporter& results)
 {
-    std::printf("\nRatios (fastest repetition of each benchmark)\n");
+    std::printf("\nRatios (CPU time, fastest repetition of each benchmark)\n");
     std::printf("  memcpy baseline: memcpy of half the routine's traffic, i.e. the same bytes read and written.\n");
     std::printf("  %-18s %-10s %12s %12s %14s %16s\n", "routine", "size", "neon us", "portable us",
                 "neon/memcpy", "portable/neon");

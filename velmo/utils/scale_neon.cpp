@@ -17,8 +17,12 @@ struct Horizontal {
 
 inline Horizontal horizontal(uint8x8_t a, uint8x8_t b)
 {
-    const uint16x8_t a_wide = vmovl_u8(a);
-    const uint16x8_t b_wide = vmovl_u8(b);
+    // Widening by interleaving with zero bytes costs the same on ARM as two widening moves and
+    // translates into far fewer instructions through SIMDe.
+    const uint8x16_t ab = vcombine_u8(a, b);
+    const uint8x16_t zero = vdupq_n_u8(0);
+    const uint16x8_t a_wide = vreinterpretq_u16_u8(vzip1q_u8(ab, zero));
+    const uint16x8_t b_wide = vreinterpretq_u16_u8(vzip2q_u8(ab, zero));
     const uint16x8_t base = vaddq_u16(vaddq_u16(a_wide, b_wide), vdupq_n_u16(2));
     return {vaddq_u16(base, vshlq_n_u16(a_wide, 1)), vaddq_u16(base, vshlq_n_u16(b_wide, 1))};
 }
