@@ -5,8 +5,12 @@
 #include <thread>
 
 #include "api/VelmoApiTestSupport.h"
+#include "grf/GRFGPU/GPUTexture.h"
+#include "shaders/SceneImages.h"
+#include "shaders/UpscaleReference.h"
 #include "support/BilinearReference.h"
 #include "support/ImageCompare.h"
+#include "velmo/GRFRenderNodeBilateral.h"
 #include "velmo/SrRenderOhos.h"
 #include "velmo/velmo_api.h"
 
@@ -31,7 +35,81 @@ RgbaImage stretched(const RgbaImage& input, int width, int height)
     return expected;
 }
 
+// Agreement of the upscaling path with its CPU reference: llvmpipe's mediump and filtering leave a
+// few pixels a step or two away (the reference resolves exact ties towards the driver's side).
+const ImageTolerance kUpscaleTolerance{2, 0.999, 0.5, true};
+
+// The skin-tone smoothing node's output for `input`, drawn by the library's own node.
+RgbaImage smoothed(const RgbaImage& input, GLuint texture, float sigma_s, float sigma_r)
+{
+    GRF::GPUTexture wrapped(GRF::GPU_TEXTURE_2D, static_cast<int>(texture));
+    kx_velmo::GRFRenderNodeBilateral node(input.width, input.height);
+    node.add_input_texture("input_texture", &wrapped);
+    node.init();
+    node.set_texel_size(static_cast<float>(input.width), static_cast<float>(input.height));
+    node.set_params(sigma_s, sigma_r);
+    node.render();
+    RgbaImage result(input.width, input.height);
+    node.read_pixel_rgba(0, 0, input.width, input.height, result.pixels.data());
+    node.uninit();
+    return result;
+}
+
 } // namespace
+
+TEST_F(VelmoApiGLTest, UpscalingPathMatchesItsReference)
+{
+    init(default_params(_config_dir.path().c_str(), 2));
+    ASSERT_EQ(velmo_set_input_props(_instance, 40, 30, 1.5f), VELMO_OK);
+    velmo_output_frame out = {};
+    bool first = true;
+    for (const velmo_test::Scene& scene : velmo_test::upscale_scenes(40, 30)) {
+        GLuint texture = create_texture(scene.image);
+        if (first)
+            ASSERT_EQ(process_until_drawn(static_cast<int>(texture), 40, 30, out), 3);
+        else
+            ASSERT_EQ(process(static_cast<int>(texture), 40, 30, out), VELMO_OK);
+        first = false;
+        ASSERT_EQ(out.width, 60);
+        ASSERT_EQ(out.height, 45);
+        const RgbaImage actual = read_texture(static_cast<GLuint>(out.texid), 60, 45);
+        // The copy pass reproduces the input exactly, so the reference starts from the input itself.
+        const velmo_test::UpscaleReference reference(scene.image, 60, 45, velmo_test::UpscaleSettings{});
+        EXPECT_TRUE(velmo_test::images_match("api_upscaling_" + scene.name, actual, reference.closest_to(actual),
+                                             kUpscaleTolerance));
+        glDeleteTextures(1, &texture);
+    }
+}
+
+TEST_F(VelmoApiGLTest, SmoothingFeedsTheUpscalingPass)
+{
+    velmo_init_params params = default_params(_config_dir.path().c_str(), 2);
+    params.enable_fast_sr_smooth = true;
+    params.sigma_s = 1.5f;
+    params.sigma_r = 2.0f;
+    init(params);
+    ASSERT_EQ(velmo_set_input_props(_instance, 40, 30, 1.5f), VELMO_OK);
+
+    // Skin-tone discs with texture on a non-skin field: the smoothing changes the discs only.
+    const RgbaImage input = velmo_test::upscale_scenes(40, 30)[4].image;
+    GLuint texture = create_texture(input);
+    velmo_output_frame out = {};
+    ASSERT_EQ(process_until_drawn(static_cast<int>(texture), 40, 30, out), 3);
+    const RgbaImage actual = read_texture(static_cast<GLuint>(out.texid), 60, 45);
+
+    const RgbaImage smooth = smoothed(input, texture, 1.5f, 2.0f);
+    ASSERT_NE(smooth.pixels, input.pixels) << "the scene must contain skin tones the node changes";
+    velmo_test::UpscaleSettings settings;
+    settings.enable_bilateral_filter = 1;
+    const velmo_test::UpscaleReference reference(smooth, 60, 45, settings);
+    EXPECT_TRUE(velmo_test::images_match("api_smoothing", actual, reference.closest_to(actual), kUpscaleTolerance));
+
+    // Without smoothing the same frame looks different where the skin is.
+    const velmo_test::UpscaleReference unsmoothed(input, 60, 45, velmo_test::UpscaleSettings{});
+    EXPECT_FALSE(velmo_test::images_match("api_smoothing_differs", actual, unsmoothed.closest_to(actual),
+                                          kUpscaleTolerance));
+    glDeleteTextures(1, &texture);
+}
 
 TEST_F(VelmoApiGLTest, PlainPathStretchesTheInput)
 {
