@@ -280,47 +280,6 @@ TEST(Differential, NV12ToI420)
     });
 }
 
-TEST(Differential, I420ToNV12)
-{
-    for_each_case(6, [](int width, int height, bool packed_case, std::mt19937& rng) {
-        const int rows = std::abs(height);
-        const int halfwidth = (width + 1) / 2;
-        const int halfrows = (rows + 1) / 2;
-        const bool with_y = uniform(rng, 0, 3) != 0;
-        const PlaneSpec y_src_spec = random_plane(width, rows, packed_case, rng);
-        const PlaneSpec u_spec = random_plane(halfwidth, halfrows, packed_case, rng);
-        const PlaneSpec v_spec = random_plane(halfwidth, halfrows, packed_case, rng);
-        const PlaneSpec y_dst_spec = random_plane(width, rows, packed_case, rng);
-        const PlaneSpec uv_spec = random_plane(2 * halfwidth, halfrows, packed_case, rng);
-        const unsigned seed = rng();
-        const GuardedPlane src_y = make_plane(y_src_spec, seed + 1);
-        const GuardedPlane src_u = make_plane(u_spec, seed + 2);
-        const GuardedPlane src_v = make_plane(v_spec, seed + 3);
-        const Bytes expected_y = flip_rows(src_y.packed(), width, rows, height < 0);
-        const Bytes u = src_u.packed();
-        const Bytes v = src_v.packed();
-        Bytes merged(2 * u.size());
-        for (std::size_t i = 0; i < u.size(); ++i) {
-            merged[2 * i] = u[i];
-            merged[2 * i + 1] = v[i];
-        }
-        const Bytes expected_uv = flip_rows(merged, 2 * halfwidth, halfrows, height < 0);
-        const bool valid = width > 0 && height != 0;
-        for (int kernels : KERNEL_SETS) {
-            SCOPED_TRACE(kernels_name(kernels));
-            ForcedKernels forced(kernels);
-            GuardedPlane dst_y = make_plane(y_dst_spec, seed);
-            GuardedPlane dst_uv = make_plane(uv_spec, seed + 4);
-            EXPECT_EQ(SR_I420ToNV12(src_y.row(0), src_y.stride(), src_u.row(0), src_u.stride(), src_v.row(0),
-                                    src_v.stride(), with_y ? dst_y.data() : nullptr, dst_y.stride(), dst_uv.data(),
-                                    dst_uv.stride(), width, height),
-                      valid ? 0 : -1);
-            EXPECT_TRUE(valid && with_y ? holds(dst_y, expected_y) : untouched(dst_y));
-            EXPECT_TRUE(valid ? holds(dst_uv, expected_uv) : untouched(dst_uv));
-        }
-    });
-}
-
 namespace {
 
 // 2x upsampling of a plane (channels 1) or a U,V plane (channels 2) to a destination `width`

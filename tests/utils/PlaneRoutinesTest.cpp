@@ -57,24 +57,6 @@ TEST_P(PlaneRoutines, CopyWithNegativeHeightFlipsRows)
     EXPECT_EQ(row_of(dst, 4, 2, 4), row_of(src, 4, 0, 4));
 }
 
-TEST_P(PlaneRoutines, CopyWritesExactlyTheWidthOfEachRow)
-{
-    // Around the 32-byte block: one short, whole, one over (the 33rd byte goes through the scratch
-    // block), and a packed 64 x 4 plane that is copied as one row.
-    for (int width : {31, 32, 33, 64}) {
-        SCOPED_TRACE(width);
-        const int stride = width == 64 ? 64 : width + 7;
-        const Bytes src = ramp(static_cast<std::size_t>(stride) * 4);
-        Bytes dst(src.size(), 0xEE);
-        SR_CopyPlane(src.data(), stride, dst.data(), stride, width, 4);
-        for (int y = 0; y < 4; ++y) {
-            EXPECT_EQ(row_of(dst, stride, y, width), row_of(src, stride, y, width));
-            for (int x = width; x < stride; ++x)
-                EXPECT_EQ(dst[static_cast<std::size_t>(y * stride + x)], 0xEE) << "row " << y << " byte " << x;
-        }
-    }
-}
-
 TEST_P(PlaneRoutines, CopyOntoItselfLeavesThePlaneAlone)
 {
     Bytes plane = ramp(40 * 3);
@@ -106,34 +88,6 @@ TEST_P(PlaneRoutines, RGBAToRGB24DropsTheFourthByte)
     Bytes out(3, 0);
     ASSERT_EQ(SR_RGBAToRGB24(pixel.data(), 4, out.data(), 3, 1, 1), 0);
     EXPECT_EQ(out, (Bytes{10, 20, 30}));
-
-    // 17 pixels (one block and one over) in two rows, flipped.
-    const Bytes src = ramp(17 * 4 * 2);
-    Bytes dst(17 * 3 * 2, 0);
-    ASSERT_EQ(SR_RGBAToRGB24(src.data(), 17 * 4, dst.data(), 17 * 3, 17, -2), 0);
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 17; ++x) {
-            for (int k = 0; k < 3; ++k)
-                EXPECT_EQ(dst[(y * 17 + x) * 3 + k], src[((1 - y) * 17 + x) * 4 + k]) << y << "," << x << "," << k;
-        }
-    }
-}
-
-TEST_P(PlaneRoutines, SplitAndMergeAreInverse)
-{
-    const int width = 37;
-    const int height = 5;
-    const Bytes uv = ramp(2 * width * height, 3);
-    Bytes u(width * height, 0);
-    Bytes v(width * height, 0);
-    SR_SplitUVPlane(uv.data(), 2 * width, u.data(), width, v.data(), width, width, height);
-    for (int i = 0; i < width * height; ++i) {
-        ASSERT_EQ(u[i], uv[2 * i]) << i;
-        ASSERT_EQ(v[i], uv[2 * i + 1]) << i;
-    }
-    Bytes merged(uv.size(), 0);
-    SR_MergeUVPlane(u.data(), width, v.data(), width, merged.data(), 2 * width, width, height);
-    EXPECT_EQ(merged, uv);
 }
 
 TEST_P(PlaneRoutines, NV12ToI420WithOddSizes)

@@ -186,18 +186,6 @@ TEST_P(PlaneScaling, OddDestinationSizesEndOnASourceColumn)
               (Bytes{0, 25, 75, 125, 200, 13, 38, 88, 138, 213, 38, 63, 113, 163, 238}));
 }
 
-TEST_P(PlaneScaling, NegativeSourceHeightFlipsTheResult)
-{
-    const int width = 37;
-    const int height = 5;
-    const Bytes src = random_bytes(width * height, 5);
-    Bytes flipped(src.size());
-    for (int y = 0; y < height; ++y)
-        std::copy(src.begin() + y * width, src.begin() + (y + 1) * width, flipped.begin() + (height - 1 - y) * width);
-    EXPECT_EQ(scale_plane(src, width, -height, 74, 10, FILTER_BILINEAR),
-              scale_plane(flipped, width, height, 74, 10, FILTER_BILINEAR));
-}
-
 TEST_P(PlaneScaling, OtherScalesAndFiltersWriteNothing)
 {
     const Bytes src = random_bytes(8 * 8, 6);
@@ -223,31 +211,6 @@ TEST_P(PlaneScaling, UpsamplingRoutinesIgnoreSizesTheyCannotScale)
     SR_ScaleUVBilinearUp2(4, 8, 9, 16, 8, 16, src.data(), dst.data());
     SR_ScalePlane(src.data(), 8, 0, 0, dst.data(), 16, -1, -1, FILTER_BILINEAR);
     EXPECT_EQ(dst, Bytes(256, 0xEE));
-}
-
-TEST_P(PlaneScaling, UVPairsScaleEachChannelLikeAPlane)
-{
-    const int width = 21;
-    const int height = 6;
-    const Bytes u = random_bytes(width * height, 8);
-    const Bytes v = random_bytes(width * height, 9);
-    Bytes uv(2 * u.size());
-    for (std::size_t i = 0; i < u.size(); ++i) {
-        uv[2 * i] = u[i];
-        uv[2 * i + 1] = v[i];
-    }
-    const int dst_width = 2 * width - 1;
-    const int dst_height = 2 * height;
-    Bytes dst(2 * dst_width * dst_height, 0);
-    ASSERT_EQ(SR_UVScale(uv.data(), 2 * width, width, height, dst.data(), 2 * dst_width, dst_width, dst_height,
-                         FILTER_BILINEAR),
-              0);
-    const Bytes scaled_u = scale_plane(u, width, height, dst_width, dst_height, FILTER_BILINEAR);
-    const Bytes scaled_v = scale_plane(v, width, height, dst_width, dst_height, FILTER_BILINEAR);
-    for (std::size_t i = 0; i < scaled_u.size(); ++i) {
-        ASSERT_EQ(dst[2 * i], scaled_u[i]) << i;
-        ASSERT_EQ(dst[2 * i + 1], scaled_v[i]) << i;
-    }
 }
 
 namespace {
