@@ -8,78 +8,24 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
-#include <dirent.h>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "api/ExpectedConfig.h"
+#include "support/TemporaryDirectory.h"
 
 using kx_velmo::ConfigWriteResult;
 using kx_velmo::choose_fast_sr_mode;
 using kx_velmo::engine_config_text;
 using kx_velmo::write_engine_config;
 
-namespace {
-
-// A fresh directory under the system's temporary folder, removed with its files afterwards.
-class TemporaryDirectory {
-public:
-    TemporaryDirectory()
-    {
-        char pattern[] = "/tmp/velmo-config-XXXXXX";
-        _path = mkdtemp(pattern);
-    }
-    ~TemporaryDirectory()
-    {
-        for (const std::string& name : entries())
-            unlink((_path + "/" + name).c_str());
-        rmdir(_path.c_str());
-    }
-    const std::string& path() const { return _path; }
-
-    std::vector<std::string> entries() const
-    {
-        std::vector<std::string> names;
-        if (DIR* dir = opendir(_path.c_str())) {
-            while (dirent* entry = readdir(dir)) {
-                std::string name = entry->d_name;
-                if (name != "." && name != "..")
-                    names.push_back(name);
-            }
-            closedir(dir);
-        }
-        return names;
-    }
-
-private:
-    std::string _path;
-};
-
-std::string read_file(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-} // namespace
+using velmo_test::read_file;
+using velmo_test::TemporaryDirectory;
 
 TEST(EngineConfigFile, TextFor1280x720)
 {
     const std::string text = engine_config_text(1280, 720);
-    EXPECT_EQ(text,
-              "log_level : TRACE\n"
-              "console_log : true\n"
-              "VideoEnhance_SuperResolution_model : M1C4\n"
-              "VideoEnhance_SuperResolution_unencmodel : M1C4\n"
-              "VideoEnhance_SuperResolution_powermode : mode_high\n"
-              "VideoEnhance_SuperResolution_threadnums : 4\n"
-              "VideoEnhance_SuperResolution_maxwidth : 1280\n"
-              "VideoEnhance_SuperResolution_maxheight : 720\n"
-              "VideoEnhance_SuperResolution_saveframe : 0\n"
-              "VideoEnhance_SuperResolution_layout : NHWC\n");
+    EXPECT_EQ(text, velmo_test::kConfigFor1280x720);
     EXPECT_EQ(text.size(), 397u);
     EXPECT_NE(engine_config_text(-1, 0).find("maxwidth : -1\nVideoEnhance_SuperResolution_maxheight : 0\n"),
               std::string::npos);

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "api/ExpectedConfig.h"
 #include "api/VelmoApiTestSupport.h"
 #include "velmo/SrRenderOhos.h"
 #include "velmo/velmo_api.h"
@@ -21,17 +22,6 @@ kx_velmo::SrRenderOhos* renderer(void* instance)
     return static_cast<kx_velmo::SrRenderOhos*>(instance);
 }
 
-const char kConfig1280x720[] =
-    "log_level : TRACE\n"
-    "console_log : true\n"
-    "VideoEnhance_SuperResolution_model : M1C4\n"
-    "VideoEnhance_SuperResolution_unencmodel : M1C4\n"
-    "VideoEnhance_SuperResolution_powermode : mode_high\n"
-    "VideoEnhance_SuperResolution_threadnums : 4\n"
-    "VideoEnhance_SuperResolution_maxwidth : 1280\n"
-    "VideoEnhance_SuperResolution_maxheight : 720\n"
-    "VideoEnhance_SuperResolution_saveframe : 0\n"
-    "VideoEnhance_SuperResolution_layout : NHWC\n";
 
 } // namespace
 
@@ -97,12 +87,12 @@ TEST_F(VelmoApiGLTest, ConfigureIniIsWrittenOnceWithExactBytes)
     init(default_params(_config_dir.path().c_str()));
     ASSERT_EQ(velmo_set_input_props(_instance, 1280, 720, 1.5f), VELMO_OK);
     const std::string path = _config_dir.path() + "/configure.ini";
-    EXPECT_EQ(velmo_test::read_file(path), kConfig1280x720);
+    EXPECT_EQ(velmo_test::read_file(path), velmo_test::kConfigFor1280x720);
     EXPECT_EQ(renderer(_instance)->_config_path, path);
 
     // A later call changes the scale only.
     ASSERT_EQ(velmo_set_input_props(_instance, 640, 360, 1.2f), VELMO_OK);
-    EXPECT_EQ(velmo_test::read_file(path), kConfig1280x720);
+    EXPECT_EQ(velmo_test::read_file(path), velmo_test::kConfigFor1280x720);
     EXPECT_EQ(renderer(_instance)->_video_width, 1280);
     EXPECT_FLOAT_EQ(renderer(_instance)->_scale, 1.2f);
     EXPECT_EQ(_config_dir.entries(), std::vector<std::string>{"configure.ini"});
@@ -114,7 +104,7 @@ TEST_F(VelmoApiGLTest, ConfigDirectoryEndingInSlash)
     init(default_params(directory.c_str()));
     ASSERT_EQ(velmo_set_input_props(_instance, 1280, 720, 1.5f), VELMO_OK);
     EXPECT_EQ(renderer(_instance)->_config_path, _config_dir.path() + "//configure.ini");
-    EXPECT_EQ(velmo_test::read_file(_config_dir.path() + "/configure.ini"), kConfig1280x720);
+    EXPECT_EQ(velmo_test::read_file(_config_dir.path() + "/configure.ini"), velmo_test::kConfigFor1280x720);
 }
 
 TEST_F(VelmoApiGLTest, UnwritableConfigDirectoryKeepsSizeAndChoice)
@@ -142,7 +132,7 @@ TEST_F(VelmoApiGLTest, ZeroSizeRecordsNothing)
 
     EXPECT_EQ(velmo_set_input_props(_instance, 1280, 720, 1.5f), VELMO_OK);
     EXPECT_EQ(renderer(_instance)->_video_width, 1280);
-    EXPECT_EQ(velmo_test::read_file(_config_dir.path() + "/configure.ini"), kConfig1280x720);
+    EXPECT_EQ(velmo_test::read_file(_config_dir.path() + "/configure.ini"), velmo_test::kConfigFor1280x720);
 }
 
 TEST_F(VelmoApiGLTest, PipelineChoicePerPriority)

@@ -7,23 +7,10 @@
 #include <vector>
 
 #include "support/PlayerGLTest.h"
+#include "support/TemporaryDirectory.h"
 #include "velmo/velmo_api.h"
 
 namespace velmo_test {
-
-// A fresh directory under /tmp, removed with its files when the object goes away.
-class TemporaryDirectory {
-public:
-    TemporaryDirectory();
-    ~TemporaryDirectory();
-    const std::string& path() const { return _path; }
-    std::vector<std::string> entries() const;
-
-private:
-    std::string _path;
-};
-
-std::string read_file(const std::string& path);
 
 // Settings a player would pass: level 2, edge adaptation on, smoothing and face protection off.
 velmo_init_params default_params(const char* config_dir, int priority = 1);
