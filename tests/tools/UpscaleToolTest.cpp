@@ -3,6 +3,9 @@
 // status and leave no output behind.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cmath>
@@ -186,6 +189,63 @@ TEST_F(UpscaleToolTest, PictureIsVelmosUpscaleTheRightWayUp)
     double difference = mean_difference(sr, plain);
     EXPECT_GT(difference, 0.5);
     EXPECT_LT(difference, 20.0);
+}
+
+TEST_F(UpscaleToolTest, AnySinglePictureFfmpegReadsBecomesAPng)
+{
+    VideoFormat format;
+    format.width = 40;
+    format.height = 20;
+    for (int frames : {1, 12}) {
+        std::string name = std::to_string(frames) + ".y4m";
+        VideoWriter writer(folder.path(name), OutputKind::Y4m, format);
+        writer.start();
+        for (int i = 0; i < frames; ++i)
+            writer.write_frame(marked_picture(40, 20), i);
+        writer.finish();
+    }
+    ToolRun single = run({folder.path("1.y4m"), folder.path("one.png")});
+    ASSERT_EQ(single.status, 0) << single.err;
+    PngPicture output = read_png(folder.path("one.png"));
+    EXPECT_EQ(output.image.width, 60);
+    EXPECT_EQ(output.image.height, 30);
+    EXPECT_FALSE(output.has_alpha);
+
+    ToolRun video = run({folder.path("12.y4m"), folder.path("many.png")});
+    EXPECT_EQ(video.status, kExitUsage);
+    EXPECT_NE(video.err.find("is a video; write it to a .mp4 or .y4m file"), std::string::npos) << video.err;
+}
+
+TEST_F(UpscaleToolTest, InterruptedRunLeavesNothing)
+{
+    SampleClip clip;
+    clip.width = 160;
+    clip.height = 90;
+    clip.frames = 96;
+    clip.with_audio = false;
+    write_sample_clip(folder.path("in.mp4"), OutputKind::Mp4, clip);
+
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execl(VELMO_UPSCALE_PATH, VELMO_UPSCALE_PATH, "--config-dir", config.path().c_str(),
+                folder.path("in.mp4").c_str(), folder.path("out.mp4").c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Interrupt as soon as the output is being written.
+    bool writing = false;
+    for (int i = 0; i < 1000 && !writing; ++i) {
+        for (const std::string& name : folder.names())
+            writing = writing || name.rfind(".out.mp4.velmo-", 0) == 0;
+        if (!writing)
+            ::usleep(5000);
+    }
+    ::kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(writing) << "the output never appeared";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"in.mp4"});
 }
 
 TEST_F(UpscaleToolTest, TransparencyIsKept)

@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <vector>
 
+extern "C" {
+#include <libavutil/display.h>
+}
+
 #include "SampleScene.h"
 #include "ScratchFolder.h"
 #include "ToolError.h"
@@ -142,6 +146,40 @@ TEST(VideoIoTest, IrregularTimestampsSurvive)
     ASSERT_EQ(video.frames.size(), pts.size());
     for (size_t i = 0; i < pts.size(); ++i)
         EXPECT_NEAR(video.seconds[i], static_cast<double>(pts[i]) / 90000, 1e-9) << "frame " << i;
+}
+
+TEST(VideoIoTest, PixelShapeAndRotationCarryOver)
+{
+    ScratchFolder folder;
+    VideoFormat format;
+    format.width = 64;
+    format.height = 48;
+    format.time_base = AVRational{1, 24};
+    format.frame_rate = AVRational{24, 1};
+    format.sample_aspect_ratio = AVRational{32, 27};
+    format.display_matrix.resize(9 * sizeof(int32_t));
+    av_display_rotation_set(reinterpret_cast<int32_t*>(format.display_matrix.data()), 90);
+    auto write_one_frame = [](const std::string& path, const VideoFormat& f) {
+        VideoWriter writer(path, OutputKind::Mp4, f);
+        writer.start();
+        writer.write_frame(render_sample_scene(f.width, f.height, 0), 0);
+        writer.finish();
+    };
+    write_one_frame(folder.path("phone.mp4"), format);
+    VideoInfo phone = VideoReader(folder.path("phone.mp4")).info();
+    EXPECT_EQ(av_cmp_q(phone.sample_aspect_ratio, AVRational{32, 27}), 0);
+    ASSERT_EQ(phone.display_matrix.size(), 9 * sizeof(int32_t));
+    // MP4 stores the matrix in its own orientation convention; a quarter turn it stays.
+    EXPECT_NEAR(std::abs(av_display_rotation_get(reinterpret_cast<const int32_t*>(phone.display_matrix.data()))),
+                90.0, 0.01);
+
+    // What the reader found, the writer passes on unchanged.
+    format.sample_aspect_ratio = phone.sample_aspect_ratio;
+    format.display_matrix = phone.display_matrix;
+    write_one_frame(folder.path("copy.mp4"), format);
+    VideoInfo copy = VideoReader(folder.path("copy.mp4")).info();
+    EXPECT_EQ(copy.display_matrix, phone.display_matrix);
+    EXPECT_EQ(av_cmp_q(copy.sample_aspect_ratio, AVRational{32, 27}), 0);
 }
 
 TEST(VideoIoTest, OddSizesKeepFullChromaInMp4AndY4m)

@@ -7,7 +7,7 @@
 
 namespace velmo_upscale {
 
-// A PNG picture to a PNG picture. Throws ToolError.
+// A PNG, or any single picture FFmpeg can read, to a PNG picture. Throws ToolError.
 std::string upscale_picture(const Options& options, const std::string& config_folder);
 
 // A video FFmpeg can read to MP4 or Y4M, timestamps and copyable audio kept. Throws ToolError.

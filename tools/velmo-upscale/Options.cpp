@@ -196,7 +196,7 @@ std::string help_text()
     return R"(Usage: velmo-upscale [options] INPUT OUTPUT
 
 Upscales a PNG picture or a video with velmo on a headless OpenGL ES context.
-  INPUT   a PNG file, or any video FFmpeg can read
+  INPUT   a PNG file, or any picture or video FFmpeg can read
   OUTPUT  .png for a picture; .mp4 (H.264, audio copied) or .y4m (raw YUV) for a video
 
 Options:

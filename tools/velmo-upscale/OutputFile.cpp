@@ -1,6 +1,7 @@
 // Temporary-then-rename output files with the permissions an ordinary new file would get.
 #include "OutputFile.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,35 @@
 #include "ToolError.h"
 
 namespace velmo_upscale {
+namespace {
+
+// The temporary names of outputs being written, read by the signal handler: fixed storage and
+// plain pointers, since a handler may touch nothing that could be half-changed when it runs.
+constexpr int kSignalSlots = 8;
+const char* volatile g_unfinished[kSignalSlots] = {};
+
+void remove_unfinished(int signal_number)
+{
+    for (const char* volatile& slot : g_unfinished) {
+        const char* path = slot;
+        if (path)
+            ::unlink(path);
+    }
+    // The handler was installed with SA_RESETHAND: this ends the process as the signal says.
+    ::raise(signal_number);
+}
+
+} // namespace
+
+void remove_unfinished_outputs_on_signals()
+{
+    struct sigaction action {};
+    action.sa_handler = remove_unfinished;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal_number, &action, nullptr);
+}
 
 OutputFile::OutputFile(std::string final_path) : _final_path(std::move(final_path))
 {
@@ -36,10 +66,18 @@ OutputFile::OutputFile(std::string final_path) : _final_path(std::move(final_pat
     ::fchmod(fd, 0666 & ~mask);
     ::close(fd);
     _temporary_path = buffer.data();
+    for (int slot = 0; slot < kSignalSlots && _signal_slot < 0; ++slot) {
+        if (!g_unfinished[slot]) {
+            g_unfinished[slot] = _temporary_path.c_str();
+            _signal_slot = slot;
+        }
+    }
 }
 
 OutputFile::~OutputFile()
 {
+    if (_signal_slot >= 0)
+        g_unfinished[_signal_slot] = nullptr;
     if (!_committed)
         ::unlink(_temporary_path.c_str());
 }
@@ -49,6 +87,9 @@ void OutputFile::commit()
     if (std::rename(_temporary_path.c_str(), _final_path.c_str()) != 0)
         throw ToolError(kExitOutput, "cannot write '" + _final_path + "': " + std::strerror(errno));
     _committed = true;
+    if (_signal_slot >= 0)
+        g_unfinished[_signal_slot] = nullptr;
+    _signal_slot = -1;
 }
 
 bool same_file(const std::string& a, const std::string& b)

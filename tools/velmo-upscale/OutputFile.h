@@ -29,7 +29,12 @@ private:
     std::string _final_path;
     std::string _temporary_path;
     bool _committed = false;
+    int _signal_slot = -1;
 };
+
+// Makes an interrupted run (Ctrl-C, SIGTERM, SIGHUP) remove the temporary files of the outputs
+// it was still writing before it ends as the signal says.
+void remove_unfinished_outputs_on_signals();
 
 // True when both names lead to the same existing file (hard links and symlinks included).
 bool same_file(const std::string& a, const std::string& b);

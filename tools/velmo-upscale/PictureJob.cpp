@@ -1,4 +1,4 @@
-// PNG in, PNG out: one frame through velmo, transparency carried over from the plain stretch.
+// One picture in, PNG out: one frame through velmo, transparency carried over from the plain stretch.
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -11,6 +11,7 @@
 #include "StretchBlit.h"
 #include "ToolError.h"
 #include "VelmoUpscaler.h"
+#include "VideoReader.h"
 
 namespace velmo_upscale {
 
@@ -19,12 +20,33 @@ std::string size_text(int width, int height)
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
+namespace {
+
+// A PNG through libpng; any other single picture FFmpeg reads (JPEG, WebP, BMP, a one-frame
+// video) through its decoders.
+PngPicture load_picture(const std::string& path)
+{
+    if (looks_like_png(path))
+        return read_png(path);
+    VideoReader reader(path);
+    PngPicture picture;
+    int64_t pts = 0;
+    if (!reader.read_frame(picture.image, pts))
+        throw ToolError(kExitInput, "no picture in '" + path + "' could be decoded");
+    RgbaImage next;
+    if (reader.read_frame(next, pts))
+        throw ToolError(kExitUsage, "'" + path + "' is a video; write it to a .mp4 or .y4m file");
+    for (size_t i = 3; i < picture.image.pixels.size() && !picture.has_alpha; i += 4)
+        picture.has_alpha = picture.image.pixels[i] != 255;
+    return picture;
+}
+
+} // namespace
+
 std::string upscale_picture(const Options& options, const std::string& config_folder)
 {
     auto start = std::chrono::steady_clock::now();
-    if (options.output_kind != OutputKind::Png)
-        throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
-    PngPicture picture = read_png(options.input);
+    PngPicture picture = load_picture(options.input);
     OutputFile output(options.output);
     std::unique_ptr<OutputFile> compare;
     if (!options.compare_path.empty())

@@ -34,8 +34,8 @@ std::string plural(int64_t count, const std::string& word)
 
 std::string upscale_video(const Options& options, const std::string& config_folder)
 {
-    if (options.output_kind == OutputKind::Png)
-        throw ToolError(kExitUsage, "'" + options.input + "' is a video; write it to a .mp4 or .y4m file");
+    if (looks_like_png(options.input))
+        throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
     VideoReader reader(options.input);
     const VideoInfo& info = reader.info();
     VideoFormat format;
@@ -44,6 +44,8 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     format.time_base = info.time_base;
     format.frame_rate = info.frame_rate;
     format.color = info.color;
+    format.sample_aspect_ratio = info.sample_aspect_ratio;
+    format.display_matrix = info.display_matrix;
 
     OutputFile output(options.output);
     std::unique_ptr<OutputFile> compare;

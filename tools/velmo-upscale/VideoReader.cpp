@@ -102,6 +102,11 @@ VideoReader::VideoReader(const std::string& path) : _path(path)
                              ? parameters->color_space
                              : (parameters->height < 720 ? AVCOL_SPC_SMPTE170M : AVCOL_SPC_BT709);
     _info.color.primaries = parameters->color_primaries;
+    _info.sample_aspect_ratio = av_guess_sample_aspect_ratio(_format, stream, nullptr);
+    size_t matrix_size = 0;
+    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &matrix_size);
+    if (matrix)
+        _info.display_matrix.assign(matrix, matrix + matrix_size);
     _info.color.transfer = parameters->color_trc;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "AvSupport.h"
 #include "RgbaImage.h"
@@ -18,6 +19,8 @@ struct VideoInfo {
     AVRational frame_rate{0, 1};
     int64_t frame_count = 0;    // from the container or its duration; 0 when unknown
     VideoColor color;
+    AVRational sample_aspect_ratio{0, 1}; // 0/1 when unknown
+    std::vector<uint8_t> display_matrix;   // the rotation a player applies; empty when none
     std::string codec_name;
 };
 

@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <cstring>
 #include <new>
 
 #include "ToolError.h"
@@ -67,7 +68,9 @@ VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFo
     encoder.width = format.width;
     encoder.height = format.height;
     encoder.pix_fmt = pixel_format;
-    encoder.sample_aspect_ratio = AVRational{1, 1};
+    encoder.sample_aspect_ratio = format.sample_aspect_ratio.num > 0 && format.sample_aspect_ratio.den > 0
+                                      ? format.sample_aspect_ratio
+                                      : AVRational{1, 1};
     encoder.framerate = format.frame_rate;
     // Y4M states a frame rate and no timestamps: its time base is one frame.
     encoder.time_base = kind == OutputKind::Y4m ? av_inv_q(format.frame_rate) : format.time_base;
@@ -98,7 +101,14 @@ VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFo
         throw std::bad_alloc();
     avcodec_parameters_from_context(_video_stream->codecpar, _encoder.get());
     _video_stream->time_base = encoder.time_base;
+    _video_stream->sample_aspect_ratio = encoder.sample_aspect_ratio;
     _video_stream->avg_frame_rate = format.frame_rate;
+    if (!format.display_matrix.empty()) {
+        uint8_t* matrix = av_stream_new_side_data(_video_stream, AV_PKT_DATA_DISPLAYMATRIX, format.display_matrix.size());
+        if (!matrix)
+            throw std::bad_alloc();
+        std::memcpy(matrix, format.display_matrix.data(), format.display_matrix.size());
+    }
     _video_stream->r_frame_rate = format.frame_rate;
 
     _frame->format = pixel_format;

@@ -18,6 +18,10 @@ struct VideoFormat {
     AVRational time_base{1, 25}; // frame timestamps count in it
     AVRational frame_rate{25, 1};
     VideoColor color;
+    // Upscaling keeps the picture's proportions, so the pixel shape and the rotation a player
+    // applies carry over unchanged.
+    AVRational sample_aspect_ratio{1, 1};
+    std::vector<uint8_t> display_matrix;
 };
 
 class VideoWriter {

@@ -12,7 +12,6 @@
 #include "Jobs.h"
 #include "Options.h"
 #include "OutputFile.h"
-#include "PngIo.h"
 #include "ToolError.h"
 
 using namespace velmo_upscale;
@@ -39,6 +38,7 @@ void check_input(const Options& options)
 int main(int argc, char** argv)
 {
     set_ffmpeg_verbosity(false);
+    remove_unfinished_outputs_on_signals();
     try {
         Options options = parse_options(argc, argv);
         set_ffmpeg_verbosity(options.verbose);
@@ -48,8 +48,8 @@ int main(int argc, char** argv)
         }
         check_input(options);
         std::string folder = config_folder(options.config_dir);
-        std::string summary = looks_like_png(options.input) ? upscale_picture(options, folder)
-                                                            : upscale_video(options, folder);
+        std::string summary = options.output_kind == OutputKind::Png ? upscale_picture(options, folder)
+                                                                     : upscale_video(options, folder);
         std::printf("velmo-upscale: %s\n", summary.c_str());
         return kExitOk;
     } catch (const ToolError& error) {
