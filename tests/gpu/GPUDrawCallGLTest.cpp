@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -65,9 +64,16 @@ protected:
 // The number in "... from: vertex array <n>" of a HiLog line, or 0.
 GLuint logged_array_name(const std::string& log, const char* message)
 {
-    std::smatch match;
-    const std::regex line(std::string("I/00000/velmo VideoDecoder: ") + message + " from: vertex array ([0-9]+)\n");
-    return std::regex_search(log, match, line) ? static_cast<GLuint>(std::stoul(match[1])) : 0;
+    const std::string prefix = std::string("I/00000/velmo VideoDecoder: ") + message + " from: vertex array ";
+    const size_t at = log.find(prefix);
+    if (at == std::string::npos)
+        return 0;
+    const size_t digits = at + prefix.size();
+    const size_t end = log.find('\n', digits);
+    if (end == std::string::npos || end == digits ||
+        log.find_first_not_of("0123456789", digits) != end)
+        return 0;
+    return static_cast<GLuint>(std::stoul(log.substr(digits, end - digits)));
 }
 
 } // namespace
