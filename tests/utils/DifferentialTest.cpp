@@ -48,23 +48,23 @@ Layout random_layout(int row_bytes, bool packed_case, std::mt19937& rng)
     return {uniform(rng, 0, 3) == 0 ? -stride : stride, lead};
 }
 
-struct PlaneSpec {
+struct PlaneShape {
     int row_bytes;
     int rows;
     Layout layout;
 };
 
-PlaneSpec random_plane(int row_bytes, int rows, bool packed_case, std::mt19937& rng)
+PlaneShape random_plane(int row_bytes, int rows, bool packed_case, std::mt19937& rng)
 {
     return {row_bytes, rows, random_layout(row_bytes, packed_case, rng)};
 }
 
 // Destination planes are rebuilt for each kernel set from the same seed, so both runs start from
 // identical bytes.
-GuardedPlane make_plane(const PlaneSpec& spec, unsigned seed)
+GuardedPlane make_plane(const PlaneShape& shape, unsigned seed)
 {
     std::mt19937 fill(seed);
-    return GuardedPlane(spec.row_bytes, spec.rows, spec.layout.stride, spec.layout.lead, fill);
+    return GuardedPlane(shape.row_bytes, shape.rows, shape.layout.stride, shape.layout.lead, fill);
 }
 
 Bytes flip_rows(const Bytes& bytes, int row_bytes, int rows, bool flip)
@@ -141,15 +141,15 @@ TEST(Differential, CopyPlane)
 {
     for_each_case(1, [](int width, int height, bool packed_case, std::mt19937& rng) {
         const int rows = std::abs(height);
-        const PlaneSpec src_spec = random_plane(width, rows, packed_case, rng);
-        const PlaneSpec dst_spec = random_plane(width, rows, packed_case, rng);
+        const PlaneShape src_shape = random_plane(width, rows, packed_case, rng);
+        const PlaneShape dst_shape = random_plane(width, rows, packed_case, rng);
         const unsigned seed = rng();
-        const GuardedPlane src = make_plane(src_spec, seed + 1);
+        const GuardedPlane src = make_plane(src_shape, seed + 1);
         const Bytes expected = flip_rows(src.packed(), width, rows, height < 0);
         for (int kernels : KERNEL_SETS) {
             SCOPED_TRACE(kernels_name(kernels));
             ForcedKernels forced(kernels);
-            GuardedPlane dst = make_plane(dst_spec, seed);
+            GuardedPlane dst = make_plane(dst_shape, seed);
             SR_CopyPlane(src.row(0), src.stride(), dst.data(), dst.stride(), width, height);
             EXPECT_TRUE(height == 0 || width == 0 ? untouched(dst) : holds(dst, expected));
         }
@@ -160,11 +160,11 @@ TEST(Differential, SplitUVPlane)
 {
     for_each_case(2, [](int width, int height, bool packed_case, std::mt19937& rng) {
         const int rows = std::abs(height);
-        const PlaneSpec uv_spec = random_plane(2 * width, rows, packed_case, rng);
-        const PlaneSpec u_spec = random_plane(width, rows, packed_case, rng);
-        const PlaneSpec v_spec = random_plane(width, rows, packed_case, rng);
+        const PlaneShape uv_shape = random_plane(2 * width, rows, packed_case, rng);
+        const PlaneShape u_shape = random_plane(width, rows, packed_case, rng);
+        const PlaneShape v_shape = random_plane(width, rows, packed_case, rng);
         const unsigned seed = rng();
-        const GuardedPlane src_uv = make_plane(uv_spec, seed + 1);
+        const GuardedPlane src_uv = make_plane(uv_shape, seed + 1);
         const Bytes uv = flip_rows(src_uv.packed(), 2 * width, rows, height < 0);
         Bytes expected_u(uv.size() / 2);
         Bytes expected_v(uv.size() / 2);
@@ -175,8 +175,8 @@ TEST(Differential, SplitUVPlane)
         for (int kernels : KERNEL_SETS) {
             SCOPED_TRACE(kernels_name(kernels));
             ForcedKernels forced(kernels);
-            GuardedPlane dst_u = make_plane(u_spec, seed);
-            GuardedPlane dst_v = make_plane(v_spec, seed + 2);
+            GuardedPlane dst_u = make_plane(u_shape, seed);
+            GuardedPlane dst_v = make_plane(v_shape, seed + 2);
             SR_SplitUVPlane(src_uv.row(0), src_uv.stride(), dst_u.data(), dst_u.stride(), dst_v.data(), dst_v.stride(),
                             width, height);
             const bool writes = height != 0 && width != 0;
@@ -190,12 +190,12 @@ TEST(Differential, MergeUVPlane)
 {
     for_each_case(3, [](int width, int height, bool packed_case, std::mt19937& rng) {
         const int rows = std::abs(height);
-        const PlaneSpec u_spec = random_plane(width, rows, packed_case, rng);
-        const PlaneSpec v_spec = random_plane(width, rows, packed_case, rng);
-        const PlaneSpec uv_spec = random_plane(2 * width, rows, packed_case, rng);
+        const PlaneShape u_shape = random_plane(width, rows, packed_case, rng);
+        const PlaneShape v_shape = random_plane(width, rows, packed_case, rng);
+        const PlaneShape uv_shape = random_plane(2 * width, rows, packed_case, rng);
         const unsigned seed = rng();
-        const GuardedPlane src_u = make_plane(u_spec, seed + 1);
-        const GuardedPlane src_v = make_plane(v_spec, seed + 2);
+        const GuardedPlane src_u = make_plane(u_shape, seed + 1);
+        const GuardedPlane src_v = make_plane(v_shape, seed + 2);
         const Bytes u = src_u.packed();
         const Bytes v = src_v.packed();
         Bytes merged(2 * u.size());
@@ -207,7 +207,7 @@ TEST(Differential, MergeUVPlane)
         for (int kernels : KERNEL_SETS) {
             SCOPED_TRACE(kernels_name(kernels));
             ForcedKernels forced(kernels);
-            GuardedPlane dst = make_plane(uv_spec, seed);
+            GuardedPlane dst = make_plane(uv_shape, seed);
             SR_MergeUVPlane(src_u.row(0), src_u.stride(), src_v.row(0), src_v.stride(), dst.data(), dst.stride(), width,
                             height);
             EXPECT_TRUE(height == 0 || width == 0 ? untouched(dst) : holds(dst, expected));
@@ -219,10 +219,10 @@ TEST(Differential, RGBAToRGB24)
 {
     for_each_case(4, [](int width, int height, bool packed_case, std::mt19937& rng) {
         const int rows = std::abs(height);
-        const PlaneSpec src_spec = random_plane(4 * width, rows, packed_case, rng);
-        const PlaneSpec dst_spec = random_plane(3 * width, rows, packed_case, rng);
+        const PlaneShape src_shape = random_plane(4 * width, rows, packed_case, rng);
+        const PlaneShape dst_shape = random_plane(3 * width, rows, packed_case, rng);
         const unsigned seed = rng();
-        const GuardedPlane src = make_plane(src_spec, seed + 1);
+        const GuardedPlane src = make_plane(src_shape, seed + 1);
         const Bytes rgba = flip_rows(src.packed(), 4 * width, rows, height < 0);
         Bytes expected;
         for (std::size_t i = 0; i < rgba.size(); i += 4)
@@ -232,7 +232,7 @@ TEST(Differential, RGBAToRGB24)
         for (int kernels : KERNEL_SETS) {
             SCOPED_TRACE(kernels_name(kernels));
             ForcedKernels forced(kernels);
-            GuardedPlane dst = make_plane(dst_spec, seed);
+            GuardedPlane dst = make_plane(dst_shape, seed);
             EXPECT_EQ(SR_RGBAToRGB24(src.row(0), src.stride(), dst.data(), dst.stride(), width, height), valid ? 0 : -1);
             EXPECT_TRUE(valid ? holds(dst, expected) : untouched(dst));
         }
@@ -246,14 +246,14 @@ TEST(Differential, NV12ToI420)
         const int halfwidth = (width + 1) / 2;
         const int halfrows = (rows + 1) / 2;
         const bool with_y = uniform(rng, 0, 3) != 0;
-        const PlaneSpec y_src_spec = random_plane(width, rows, packed_case, rng);
-        const PlaneSpec uv_spec = random_plane(2 * halfwidth, halfrows, packed_case, rng);
-        const PlaneSpec y_dst_spec = random_plane(width, rows, packed_case, rng);
-        const PlaneSpec u_spec = random_plane(halfwidth, halfrows, packed_case, rng);
-        const PlaneSpec v_spec = random_plane(halfwidth, halfrows, packed_case, rng);
+        const PlaneShape y_src_shape = random_plane(width, rows, packed_case, rng);
+        const PlaneShape uv_shape = random_plane(2 * halfwidth, halfrows, packed_case, rng);
+        const PlaneShape y_dst_shape = random_plane(width, rows, packed_case, rng);
+        const PlaneShape u_shape = random_plane(halfwidth, halfrows, packed_case, rng);
+        const PlaneShape v_shape = random_plane(halfwidth, halfrows, packed_case, rng);
         const unsigned seed = rng();
-        const GuardedPlane src_y = make_plane(y_src_spec, seed + 1);
-        const GuardedPlane src_uv = make_plane(uv_spec, seed + 2);
+        const GuardedPlane src_y = make_plane(y_src_shape, seed + 1);
+        const GuardedPlane src_uv = make_plane(uv_shape, seed + 2);
         const Bytes expected_y = flip_rows(src_y.packed(), width, rows, height < 0);
         const Bytes uv = flip_rows(src_uv.packed(), 2 * halfwidth, halfrows, height < 0);
         Bytes expected_u(uv.size() / 2);
@@ -266,9 +266,9 @@ TEST(Differential, NV12ToI420)
         for (int kernels : KERNEL_SETS) {
             SCOPED_TRACE(kernels_name(kernels));
             ForcedKernels forced(kernels);
-            GuardedPlane dst_y = make_plane(y_dst_spec, seed);
-            GuardedPlane dst_u = make_plane(u_spec, seed + 3);
-            GuardedPlane dst_v = make_plane(v_spec, seed + 4);
+            GuardedPlane dst_y = make_plane(y_dst_shape, seed);
+            GuardedPlane dst_u = make_plane(u_shape, seed + 3);
+            GuardedPlane dst_v = make_plane(v_shape, seed + 4);
             EXPECT_EQ(SR_NV12ToI420(src_y.row(0), src_y.stride(), src_uv.row(0), src_uv.stride(),
                                     with_y ? dst_y.data() : nullptr, dst_y.stride(), dst_u.data(), dst_u.stride(),
                                     dst_v.data(), dst_v.stride(), width, height),
@@ -299,10 +299,10 @@ void check_up2(int width, int channels, bool packed_case, std::mt19937& rng, boo
     SCOPED_TRACE("destination " + std::to_string(dst_width) + " x " + std::to_string(dst_rows) +
                  (flip ? ", flipped source" : "") + (filter == FILTER_BOX ? ", box" : ", bilinear"));
 
-    const PlaneSpec src_spec = random_plane(channels * src_width, src_rows, packed_case, rng);
-    const PlaneSpec dst_spec = random_plane(channels * dst_width, dst_rows, packed_case, rng);
+    const PlaneShape src_shape = random_plane(channels * src_width, src_rows, packed_case, rng);
+    const PlaneShape dst_shape = random_plane(channels * dst_width, dst_rows, packed_case, rng);
     const unsigned seed = rng();
-    const GuardedPlane src = make_plane(src_spec, seed + 1);
+    const GuardedPlane src = make_plane(src_shape, seed + 1);
     const Bytes source = flip_rows(src.packed(), channels * src_width, src_rows, flip);
     // One source row or column reduces the filter to linear or none, which is not the 2x case.
     const bool supported = !off_ratio && src_width >= 2 && src_rows >= 2;
@@ -311,7 +311,7 @@ void check_up2(int width, int channels, bool packed_case, std::mt19937& rng, boo
     for (int kernels : KERNEL_SETS) {
         SCOPED_TRACE(kernels_name(kernels));
         ForcedKernels forced(kernels);
-        GuardedPlane dst = make_plane(dst_spec, seed);
+        GuardedPlane dst = make_plane(dst_shape, seed);
         const int result = scale(src.row(0), src.stride(), src_width, flip ? -src_rows : src_rows, dst.data(),
                                  dst.stride(), dst_width, dst_rows, filter);
         if (reports_result) {
