@@ -14,6 +14,14 @@ using velmo_test::VelmoApiGLTest;
 
 namespace {
 
+// AddressSanitizer keeps freed memory in quarantine, so the resident size grows without a leak;
+// there its leak checker watches for lost memory instead.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kResidentSizeTracksLeaks = false;
+#else
+constexpr bool kResidentSizeTracksLeaks = true;
+#endif
+
 // Resident set size of this process in KiB.
 long resident_kib()
 {
@@ -129,7 +137,8 @@ TEST_F(VelmoApiGLTest, ManyInstancesKeepMemoryFlat)
     std::printf("300 init / 10 frames / release cycles: resident %ld KiB -> %ld KiB (%+ld KiB)\n", start, end,
                 end - start);
     RecordProperty("rss_growth_kib", static_cast<int>(end - start));
-    EXPECT_LT(end - start, 4096) << "memory grows with every instance";
+    if (kResidentSizeTracksLeaks)
+        EXPECT_LT(end - start, 4096) << "memory grows with every instance";
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     expect_player_current();
     glDeleteTextures(1, &input);
@@ -153,7 +162,8 @@ TEST_F(VelmoApiGLTest, ManyFramesKeepMemoryFlat)
     const long end = resident_kib();
     std::printf("2,000 frames on one instance: resident %ld KiB -> %ld KiB (%+ld KiB)\n", start, end, end - start);
     RecordProperty("rss_growth_kib", static_cast<int>(end - start));
-    EXPECT_LT(end - start, 1024);
+    if (kResidentSizeTracksLeaks)
+        EXPECT_LT(end - start, 1024) << "memory grows with every frame";
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     expect_player_current();
     glDeleteTextures(1, &input);
