@@ -137,8 +137,9 @@ TEST_F(VelmoApiGLTest, ManyInstancesKeepMemoryFlat)
     std::printf("300 init / 10 frames / release cycles: resident %ld KiB -> %ld KiB (%+ld KiB)\n", start, end,
                 end - start);
     RecordProperty("rss_growth_kib", static_cast<int>(end - start));
-    if (kResidentSizeTracksLeaks)
+    if (kResidentSizeTracksLeaks) {
         EXPECT_LT(end - start, 4096) << "memory grows with every instance";
+    }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     expect_player_current();
     glDeleteTextures(1, &input);
@@ -162,8 +163,9 @@ TEST_F(VelmoApiGLTest, ManyFramesKeepMemoryFlat)
     const long end = resident_kib();
     std::printf("2,000 frames on one instance: resident %ld KiB -> %ld KiB (%+ld KiB)\n", start, end, end - start);
     RecordProperty("rss_growth_kib", static_cast<int>(end - start));
-    if (kResidentSizeTracksLeaks)
+    if (kResidentSizeTracksLeaks) {
         EXPECT_LT(end - start, 1024) << "memory grows with every frame";
+    }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     expect_player_current();
     glDeleteTextures(1, &input);
