@@ -126,6 +126,8 @@ UpscalePixel UpscaleReference::pixel(int x, int y, unsigned other_side) const
     split_grid(gx, other_side & kTieGridX, kTieGridX, px, fx, out.ties);
     split_grid(gy, other_side & kTieGridY, kTieGridY, py, fy, out.ties);
     const float coord_x = px * inv_w, coord_y = py * inv_h;
+    out.grid_x = static_cast<int>(px);
+    out.grid_y = static_cast<int>(py);
 
     // 4. First quad: x = G(px-1, py), y = G(px, py), z = G(px, py-1), w = G(px-1, py-1).
     Quad left = to_quad(_ps0.gather(coord_x, coord_y, kMode));
@@ -154,6 +156,8 @@ UpscalePixel UpscaleReference::pixel(int x, int y, unsigned other_side) const
         const Quad above_row = to_quad(_ps0.gather(next_x, coord_y - inv_h, kMode));
         const Quad below_row = to_quad(_ps0.gather(next_x, coord_y + inv_h, kMode));
         Quad up_down = {above_row.w, above_row.z, below_row.y, below_row.x};
+        out.taps = {up_down.x, up_down.y, up_down.z, up_down.w, left.x, left.y,
+                    left.z,    left.w,    right.x,   right.y,   right.z, right.w};
 
         // 7. Centre every tap on the mean of the inner quad.
         const float mean = (left.y + left.z + right.x + right.w) * 0.25f;

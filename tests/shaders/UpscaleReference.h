@@ -36,6 +36,8 @@ struct UpscalePixel {
     std::array<float, 3> bilinear{}; // step 2: the base colour K
     std::array<float, 3> refined{};  // K after step 11 (equal to `bilinear` when not refined)
     std::array<float, 3> colour{};   // out_Target0.rgb, before the target clamps and rounds it
+    int grid_x = 0, grid_y = 0;      // step 3: (px, py)
+    std::array<float, 12> taps{};    // step 6: the twelve green taps in table order, before centring
     int edge_vote_255 = 0;           // the edge vote in 1/255 steps (exact: all its terms are 8-bit)
     float edge_vote = 0.0f;
     bool refined_by_edge = false;    // the reconstruction of steps 6 to 11 ran

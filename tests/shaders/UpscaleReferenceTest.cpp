@@ -1,6 +1,9 @@
-// The upscaling reference's strict thresholds on exact ties (no GL): a vote of exactly 4/255 does not
-// refine and one of exactly 16/255 does not lower the sharpening weight.
+// The upscaling reference on its own (no GL): the twelve taps are the texels of the tap table, and the
+// strict thresholds hold on exact ties (a vote of exactly 4/255 does not refine, one of exactly 16/255
+// does not lower the sharpening weight).
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "shaders/UpscaleReference.h"
 
@@ -25,6 +28,40 @@ UpscalePixel centre_pixel(int green, const UpscaleSettings& settings, unsigned o
 }
 
 } // namespace
+
+// Every texel's green is its own code, so each tap names the texel it came from. The taps form the
+// 4 x 4 block of columns px - 1 .. px + 2 and rows py - 2 .. py + 1 without its corners, in the
+// order upDown, left, right.
+TEST(UpscaleReferenceTaps, TwelveTapsComeFromTheTableTexels)
+{
+    RgbaImage image(16, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            uint8_t* p = image.at(x, y);
+            p[0] = p[2] = 128;
+            p[1] = static_cast<uint8_t>(x + 16 * y);
+            p[3] = 255;
+        }
+    const int table[12][2] = {{0, -2}, {1, -2}, {1, 1}, {0, 1}, {-1, 0}, {0, 0},
+                              {0, -1}, {-1, -1}, {1, 0}, {2, 0}, {2, -1}, {1, -1}};
+    const UpscaleReference reference(image, 37, 41, UpscaleSettings{});
+    int checked = 0;
+    for (int y = 8; y < 33; y += 3)
+        for (int x = 6; x < 30; x += 5) {
+            const UpscalePixel p = reference.pixel(x, y);
+            ASSERT_TRUE(p.refined_by_edge);
+            // The pixel lies inside the inner quad: column px + f.x and row py - 1 + f.y.
+            const float column = (x + 0.5f) * 16.0f / 37.0f - 0.5f, row = (y + 0.5f) * 16.0f / 41.0f - 0.5f;
+            EXPECT_EQ(p.grid_x, static_cast<int>(std::floor(column)));
+            EXPECT_EQ(p.grid_y - 1, static_cast<int>(std::floor(row)));
+            for (int k = 0; k < 12; ++k) {
+                const int code = (p.grid_x + table[k][0]) + 16 * (p.grid_y + table[k][1]);
+                EXPECT_EQ(p.taps[k], code / 255.0f) << "tap " << k << " of pixel " << x << "," << y;
+            }
+            ++checked;
+        }
+    EXPECT_GT(checked, 30);
+}
 
 TEST(UpscaleReferenceTies, EdgeVoteOfExactlyFourStepsDoesNotRefine)
 {
