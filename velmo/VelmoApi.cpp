@@ -1,9 +1,6 @@
 // The C interface: argument checks, settings, configure.ini and one frame through the renderer.
 #include "velmo/velmo_api.h"
 
-#include <cmath>
-#include <cstring>
-#include <new>
 #include <string>
 
 #include "grf/GRFLog.h"
@@ -148,7 +145,7 @@ VELMO_API void* velmo_init(const velmo_init_params* params)
         sr->_enable_fast_sr_smooth = params->enable_fast_sr_smooth;
         sr->_enable_face_protection = params->enable_face_protection;
         return sr;
-    } catch (const std::exception&) {
+    } catch (...) {
         return nullptr;
     }
 }
@@ -159,7 +156,7 @@ VELMO_API int32_t velmo_set_input_props(void* instance, int32_t width, int32_t h
         return VELMO_ERROR_INVALID_ARGUMENT;
     try {
         return set_input_props(renderer(instance), width, height, scale);
-    } catch (const std::exception&) {
+    } catch (...) {
         return VELMO_ERROR_CONFIG_FILE;
     }
 }
@@ -170,7 +167,7 @@ VELMO_API int32_t velmo_process(void* instance, const velmo_input_frame* in, vel
         return VELMO_ERROR_INVALID_ARGUMENT;
     try {
         return process(renderer(instance), in, out);
-    } catch (const std::exception&) {
+    } catch (...) {
         return VELMO_ERROR_GPU_CONTEXT;
     }
 }
@@ -181,7 +178,11 @@ VELMO_API int32_t velmo_release(void* instance)
         return VELMO_OK;
     grf_log_log(GRF_FILE_BASENAME, "velmo_release", 292, "velmo_release\n");
     SrRenderOhos* sr = renderer(instance);
-    sr->stop_render();
+    try {
+        sr->stop_render();
+    } catch (...) {
+        // Out of memory while logging; the objects are gone either way.
+    }
     delete sr;
     return VELMO_OK;
 }

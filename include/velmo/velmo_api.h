@@ -76,7 +76,7 @@ typedef struct velmo_output_frame {
 /* The library version, "1.1.5-250620"; static storage, the same pointer on every call. */
 VELMO_API const char* velmo_version(void);
 
-/* Creates an instance with the given settings. Returns NULL when params is NULL.
+/* Creates an instance with the given settings. Returns NULL when params is NULL or memory runs out.
  * A context of the caller's share group must be current (one texture is created). */
 VELMO_API void* velmo_init(const velmo_init_params* params);
 
@@ -87,7 +87,7 @@ VELMO_API void* velmo_init(const velmo_init_params* params);
  * Returns:
  *    0  accepted (file written on the first sized call);
  *   -1  configure.ini could not be written or closed (no partial file is left; the size and
- *       the pipeline choice stay recorded, and the file is not retried);
+ *       the pipeline choice stay recorded, and the file is not retried), or memory ran out;
  *   -3  width or height <= 0: the scale is stored, nothing else is recorded, no file is written;
  *       a later call with a real size proceeds normally;
  *   -5  instance is NULL;
@@ -99,7 +99,7 @@ VELMO_API int32_t velmo_set_input_props(void* instance, int32_t width, int32_t h
  * Returns:
  *    0  out holds the upscaled (or passed-through) frame; also when in->tex_type is neither 0
  *       nor 1, in which case nothing is drawn and out is left untouched;
- *   -2  the instance's GPU context cannot be created;
+ *   -2  the instance's GPU context cannot be created, or memory ran out;
  *   -3  no video size recorded yet, or the output size would be below 1 pixel or beyond the
  *       int range; nothing is drawn;
  *   -4  no input texture (first frame with texid < 0);
