@@ -95,9 +95,6 @@ void VelmoUpscaler::upscale(const RgbaImage& frame, RgbaImage& result)
             throw ToolError(kExitGpu, "velmo still passes frames through after " + std::to_string(submissions) +
                                           " submissions");
     }
-    if (_first_frame_submissions == 0)
-        _first_frame_submissions = submissions;
-
     if (out.width != _output_width || out.height != _output_height)
         throw ToolError(kExitGpu, "velmo drew " + std::to_string(out.width) + "x" + std::to_string(out.height) +
                                       " instead of " + std::to_string(_output_width) + "x" +

@@ -30,8 +30,6 @@ public:
 
     // The texture the last frame was uploaded to, for drawing a plain stretch beside.
     const GlTexture& input_texture() const { return _input; }
-    // How many times the first frame went in before velmo drew it (0 before the first frame).
-    int first_frame_submissions() const { return _first_frame_submissions; }
 
 private:
     bool _quiet;
@@ -40,7 +38,6 @@ private:
     int _height;
     int _output_width = 0;
     int _output_height = 0;
-    int _first_frame_submissions = 0;
     GlTexture _input;
     TextureReader _reader;
 };

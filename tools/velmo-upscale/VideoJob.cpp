@@ -103,7 +103,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
 
     double seconds = progress.elapsed_seconds();
     char timing[96];
-    std::snprintf(timing, sizeof timing, " in %.1f s (%.1f fps), %.3g fps", seconds,
+    std::snprintf(timing, sizeof timing, " in %.1f s (%.1f fps), %.4g fps", seconds,
                   static_cast<double>(progress.frames_done()) / seconds, av_q2d(info.frame_rate));
     std::string summary = options.input + " " + size_text(info.width, info.height) + " -> " + options.output + " " +
                           size_text(format.width, format.height) + ": " + plural(progress.frames_done(), "frame") +
