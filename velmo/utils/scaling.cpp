@@ -85,6 +85,24 @@ void scale_up2(int src_width, int src_height, int dst_width, int dst_height, int
     }
 }
 
+// The chroma plane sizes of a 4:2:0 image.
+struct ChromaSizes {
+    int src_width;
+    int src_height;
+    int dst_width;
+    int dst_height;
+};
+
+// True when the luma plane and the halved chroma planes are both the supported 2x case, so a
+// caller can decide for every plane before writing any.
+bool is_bilinear_up2_420(int src_width, int src_height, int dst_width, int dst_height, FilterMode filtering,
+                         ChromaSizes& chroma)
+{
+    chroma = {half(src_width), half(src_height), half(dst_width), half(dst_height)};
+    return is_bilinear_up2(src_width, src_height, dst_width, dst_height, filtering) &&
+           is_bilinear_up2(chroma.src_width, chroma.src_height, chroma.dst_width, chroma.dst_height, filtering);
+}
+
 bool image_arguments_valid(bool sources_present, int src_width, int src_height, bool destinations_present,
                            int dst_width, int dst_height)
 {
@@ -241,19 +259,14 @@ int SR_I420Scale(const unsigned char* src_y, int src_stride_y, const unsigned ch
     if (!image_arguments_valid(src_y && src_u && src_v, src_width, src_height, dst_y && dst_u && dst_v, dst_width,
                                dst_height))
         return -1;
-    const int src_halfwidth = half(src_width);
-    const int src_halfheight = half(src_height);
-    const int dst_halfwidth = half(dst_width);
-    const int dst_halfheight = half(dst_height);
-    // Decide for all three planes before writing any, so a failed call leaves the image untouched.
-    if (!is_bilinear_up2(src_width, src_height, dst_width, dst_height, filtering) ||
-        !is_bilinear_up2(src_halfwidth, src_halfheight, dst_halfwidth, dst_halfheight, filtering))
+    ChromaSizes chroma;
+    if (!is_bilinear_up2_420(src_width, src_height, dst_width, dst_height, filtering, chroma))
         return -1;
     SR_ScalePlane(src_y, src_stride_y, src_width, src_height, dst_y, dst_stride_y, dst_width, dst_height, filtering);
-    SR_ScalePlane(src_u, src_stride_u, src_halfwidth, src_halfheight, dst_u, dst_stride_u, dst_halfwidth,
-                  dst_halfheight, filtering);
-    SR_ScalePlane(src_v, src_stride_v, src_halfwidth, src_halfheight, dst_v, dst_stride_v, dst_halfwidth,
-                  dst_halfheight, filtering);
+    SR_ScalePlane(src_u, src_stride_u, chroma.src_width, chroma.src_height, dst_u, dst_stride_u, chroma.dst_width,
+                  chroma.dst_height, filtering);
+    SR_ScalePlane(src_v, src_stride_v, chroma.src_width, chroma.src_height, dst_v, dst_stride_v, chroma.dst_width,
+                  chroma.dst_height, filtering);
     return 0;
 }
 
@@ -263,17 +276,12 @@ int SR_NV12Scale(const unsigned char* src_y, int src_stride_y, const unsigned ch
 {
     if (!image_arguments_valid(src_y && src_uv, src_width, src_height, dst_y && dst_uv, dst_width, dst_height))
         return -1;
-    const int src_halfwidth = half(src_width);
-    const int src_halfheight = half(src_height);
-    const int dst_halfwidth = half(dst_width);
-    const int dst_halfheight = half(dst_height);
-    // Decide for both planes before writing either, so a failed call leaves the image untouched.
-    if (!is_bilinear_up2(src_width, src_height, dst_width, dst_height, filtering) ||
-        !is_bilinear_up2(src_halfwidth, src_halfheight, dst_halfwidth, dst_halfheight, filtering))
+    ChromaSizes chroma;
+    if (!is_bilinear_up2_420(src_width, src_height, dst_width, dst_height, filtering, chroma))
         return -1;
     SR_ScalePlane(src_y, src_stride_y, src_width, src_height, dst_y, dst_stride_y, dst_width, dst_height, filtering);
-    SR_UVScale(src_uv, src_stride_uv, src_halfwidth, src_halfheight, dst_uv, dst_stride_uv, dst_halfwidth,
-               dst_halfheight, filtering);
+    SR_UVScale(src_uv, src_stride_uv, chroma.src_width, chroma.src_height, dst_uv, dst_stride_uv, chroma.dst_width,
+               chroma.dst_height, filtering);
     return 0;
 }
 
