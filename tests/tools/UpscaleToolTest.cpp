@@ -14,12 +14,15 @@
 
 #include "PngIo.h"
 #include "SampleScene.h"
+#include "DecodedVideo.h"
 #include "ScratchFolder.h"
 #include "ToolError.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
 
 using namespace velmo_upscale;
+using velmo_upscale_test::decode_video;
+using velmo_upscale_test::DecodedVideo;
 using velmo_upscale_test::ScratchFolder;
 
 namespace {
@@ -97,26 +100,6 @@ RgbaImage crop(const RgbaImage& image, int left, int width)
     for (int y = 0; y < image.height; ++y)
         std::copy_n(image.at(left, y), width * 4, result.at(0, y));
     return result;
-}
-
-struct Decoded {
-    VideoInfo info;
-    std::vector<RgbaImage> frames;
-    std::vector<int64_t> pts;
-};
-
-Decoded decode(const std::string& path)
-{
-    VideoReader reader(path);
-    Decoded video;
-    video.info = reader.info();
-    RgbaImage frame;
-    int64_t pts = 0;
-    while (reader.read_frame(frame, pts)) {
-        video.frames.push_back(frame);
-        video.pts.push_back(pts);
-    }
-    return video;
 }
 
 int audio_packets(const std::string& path)
@@ -276,8 +259,8 @@ TEST_F(UpscaleToolTest, ClipKeepsFramesTimestampsAndSound)
         << result.out;
     EXPECT_NE(result.out.find("1 audio stream copied"), std::string::npos) << result.out;
 
-    Decoded input = decode(folder.path("in.mp4"));
-    Decoded output = decode(folder.path("out.mp4"));
+    DecodedVideo input = decode_video(folder.path("in.mp4"));
+    DecodedVideo output = decode_video(folder.path("out.mp4"));
     ASSERT_EQ(output.frames.size(), 12u);
     EXPECT_EQ(output.info.width, 96);
     EXPECT_EQ(output.info.height, 54);
@@ -306,7 +289,7 @@ TEST_F(UpscaleToolTest, FirstFrameIsUpscaledLikeTheOthers)
     }
     ToolRun result = run({folder.path("still.y4m"), folder.path("out.y4m"), "--compare", folder.path("first.png")});
     ASSERT_EQ(result.status, 0) << result.err;
-    Decoded output = decode(folder.path("out.y4m"));
+    DecodedVideo output = decode_video(folder.path("out.y4m"));
     ASSERT_EQ(output.frames.size(), 12u);
     EXPECT_EQ(output.info.width, 72);
     EXPECT_EQ(output.info.height, 48);
@@ -330,7 +313,7 @@ TEST_F(UpscaleToolTest, Y4mLeavesSoundOutWithANote)
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.err.find("audio stream #1 (aac) cannot go into Y4M; left out"), std::string::npos)
         << result.err;
-    EXPECT_EQ(decode(folder.path("out.y4m")).frames.size(), 3u);
+    EXPECT_EQ(decode_video(folder.path("out.y4m")).frames.size(), 3u);
 }
 
 TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)

@@ -11,38 +11,21 @@ extern "C" {
 }
 
 #include "SampleScene.h"
+#include "DecodedVideo.h"
 #include "ScratchFolder.h"
 #include "ToolError.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
 
 using namespace velmo_upscale;
+using velmo_upscale_test::decode_video;
+using velmo_upscale_test::DecodedVideo;
 using velmo_upscale_test::ScratchFolder;
 
 namespace {
 
 // Encoder statistics would bury the test output.
 const bool kQuietFfmpeg = (set_ffmpeg_verbosity(false), true);
-
-struct DecodedVideo {
-    VideoInfo info;
-    std::vector<RgbaImage> frames;
-    std::vector<double> seconds;
-};
-
-DecodedVideo decode_all(const std::string& path)
-{
-    VideoReader reader(path);
-    DecodedVideo video;
-    video.info = reader.info();
-    RgbaImage frame;
-    int64_t pts = 0;
-    while (reader.read_frame(frame, pts)) {
-        video.frames.push_back(frame);
-        video.seconds.push_back(static_cast<double>(pts) * av_q2d(video.info.time_base));
-    }
-    return video;
-}
 
 double mean_difference(const RgbaImage& a, const RgbaImage& b)
 {
@@ -122,7 +105,7 @@ TEST(VideoIoTest, Mp4KeepsFramesSizeRateAndPictures)
     write_clip(folder.path("clip.mp4"), OutputKind::Mp4, 96, 54, {1, 24}, {24, 1}, pts, &encoder);
     EXPECT_EQ(encoder, "libx264 (yuv420p)");
 
-    DecodedVideo video = decode_all(folder.path("clip.mp4"));
+    DecodedVideo video = decode_video(folder.path("clip.mp4"));
     EXPECT_EQ(video.info.codec_name, "h264");
     EXPECT_EQ(video.info.width, 96);
     EXPECT_EQ(video.info.height, 54);
@@ -130,7 +113,7 @@ TEST(VideoIoTest, Mp4KeepsFramesSizeRateAndPictures)
     EXPECT_EQ(video.info.frame_count, 12);
     ASSERT_EQ(video.frames.size(), 12u);
     for (size_t i = 0; i < video.frames.size(); ++i) {
-        EXPECT_NEAR(video.seconds[i], static_cast<double>(i) / 24, 1e-6) << "frame " << i;
+        EXPECT_NEAR(video.seconds(i), static_cast<double>(i) / 24, 1e-6) << "frame " << i;
         EXPECT_LT(mean_difference(video.frames[i], render_sample_scene(96, 54, static_cast<double>(i) / 8)), 4.0)
             << "frame " << i;
     }
@@ -142,10 +125,10 @@ TEST(VideoIoTest, IrregularTimestampsSurvive)
     // 29.97 fps in a 90 kHz time base, starting late and with one frame held twice as long.
     const std::vector<int64_t> pts = {9009, 12012, 15015, 21021, 24024, 27027};
     write_clip(folder.path("vfr.mp4"), OutputKind::Mp4, 64, 36, {1, 90000}, {30000, 1001}, pts);
-    DecodedVideo video = decode_all(folder.path("vfr.mp4"));
+    DecodedVideo video = decode_video(folder.path("vfr.mp4"));
     ASSERT_EQ(video.frames.size(), pts.size());
     for (size_t i = 0; i < pts.size(); ++i)
-        EXPECT_NEAR(video.seconds[i], static_cast<double>(pts[i]) / 90000, 1e-9) << "frame " << i;
+        EXPECT_NEAR(video.seconds(i), static_cast<double>(pts[i]) / 90000, 1e-9) << "frame " << i;
 }
 
 TEST(VideoIoTest, PixelShapeAndRotationCarryOver)
@@ -195,7 +178,7 @@ TEST(VideoIoTest, OddSizesKeepFullChromaInMp4AndY4m)
     EXPECT_EQ(encoder, "wrapped_avframe (yuv444p)");
 
     for (const char* name : {"odd.mp4", "odd.y4m"}) {
-        DecodedVideo video = decode_all(folder.path(name));
+        DecodedVideo video = decode_video(folder.path(name));
         EXPECT_EQ(video.frames.size(), 12u) << name;
         EXPECT_EQ(video.info.width, 45) << name;
         EXPECT_EQ(video.info.height, 27) << name;
