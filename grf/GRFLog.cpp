@@ -3,12 +3,15 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <string>
 
 namespace {
 constexpr size_t kMessageBufferSize = 4096;
-}
+// Room for "[" + file name + "(" + line + ")] " in front of the message.
+constexpr size_t kPrefixBufferSize = 512;
+} // namespace
 
+// Everything is built in fixed buffers on the stack: logging allocates nothing, so it cannot
+// throw, also on the out-of-memory paths and in destructors that log.
 extern "C" void grf_log_log(const char* file, const char* function, int line, const char* format, ...)
 {
     (void)function;
@@ -20,15 +23,14 @@ extern "C" void grf_log_log(const char* file, const char* function, int line, co
         va_end(args);
     }
 
-    std::string record = "[";
-    record += file ? file : "";
-    record += "(";
-    record += std::to_string(line);
-    record += ")] ";
-    record += message;
+    char record[kPrefixBufferSize + kMessageBufferSize];
+    int length = std::snprintf(record, sizeof(record), "[%s(%d)] %s", file ? file : "", line, message);
+    if (length < 0)
+        return;
+    const size_t size = static_cast<size_t>(length) < sizeof(record) ? static_cast<size_t>(length) : sizeof(record) - 1;
 
     // One fwrite keeps concurrent records whole on an unbuffered stderr.
-    std::fwrite(record.data(), 1, record.size(), stderr);
+    std::fwrite(record, 1, size, stderr);
     std::fflush(stdout);
     std::fflush(stderr);
 }
