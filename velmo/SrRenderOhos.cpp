@@ -3,6 +3,8 @@
 
 #include <GLES3/gl3.h>
 
+#include <memory>
+
 #include "grf/GRFGPU/GPUCanvas.h"
 #include "grf/GRFGPU/GPUDrawCall.h"
 #include "grf/GRFGPU/GPUVertexArray.h"
@@ -17,26 +19,43 @@ namespace {
 
 constexpr int kResultSetupStage = -201;
 
-// The EGL state current on the calling thread, saved on entry and made current again on exit.
-class CallerEglState {
+// The EGL state current on the calling thread when the scope began. Once the renderer's context
+// has been made current, leaving the scope by any path (a return or an exception such as
+// std::bad_alloc) makes the saved state current again.
+class CallerEglScope {
 public:
-    CallerEglState()
+    CallerEglScope()
         : _context(eglGetCurrentContext())
         , _display(eglGetCurrentDisplay())
         , _draw(eglGetCurrentSurface(EGL_DRAW))
         , _read(eglGetCurrentSurface(EGL_READ))
     {
     }
+    ~CallerEglScope() { restore(); }
+    CallerEglScope(const CallerEglScope&) = delete;
+    CallerEglScope& operator=(const CallerEglScope&) = delete;
+
     EGLContext context() const { return _context; }
     EGLDisplay display() const { return _display; }
 
-    // `fallback_display` releases the renderer's context when the caller had nothing current.
-    void restore(EGLDisplay fallback_display) const
+    // Makes `context` current without surfaces (all drawing goes to framebuffer objects).
+    void make_current(EGLDisplay display, EGLContext context)
     {
+        _own_display = display;
+        _switched = true;
+        eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context);
+    }
+
+    // When the caller had nothing current, the renderer's context is released from the thread.
+    void restore()
+    {
+        if (!_switched)
+            return;
+        _switched = false;
         if (_display != EGL_NO_DISPLAY)
             eglMakeCurrent(_display, _draw, _read, _context);
         else
-            eglMakeCurrent(fallback_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+            eglMakeCurrent(_own_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     }
 
 private:
@@ -44,7 +63,33 @@ private:
     EGLDisplay _display;
     EGLSurface _draw;
     EGLSurface _read;
+    EGLDisplay _own_display = EGL_NO_DISPLAY;
+    bool _switched = false;
 };
+
+// True when a width x height render target fits the current context's texture and viewport limits.
+// Without a current context the limits read as 0 and nothing fits.
+bool fits_gpu_limits(int width, int height)
+{
+    GLint max_texture = 0;
+    GLint max_viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, max_viewport);
+    return width <= max_texture && height <= max_texture && width <= max_viewport[0] && height <= max_viewport[1];
+}
+
+// True when the texture was given immutable storage (glTexStorage2D), which cannot be reallocated.
+// Asked in the current context; its 2D binding is left as it was.
+bool is_immutable_texture(int texid)
+{
+    GLint previous = 0;
+    GLint immutable = GL_FALSE;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texid));
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_IMMUTABLE_FORMAT, &immutable);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+    return immutable != GL_FALSE;
+}
 
 // The reciprocal of a size as the shaders expect it: computed in double from the float size.
 float reciprocal(int size)
@@ -89,17 +134,17 @@ void SrRenderOhos::render() {}
 int SrRenderOhos::stop_render()
 {
     // Framebuffers and vertex arrays belong to the renderer's own context: delete them there.
-    CallerEglState caller;
+    CallerEglScope caller;
     const bool own_context = _egl_context != EGL_NO_CONTEXT;
     if (own_context)
-        eglMakeCurrent(_egl_display, EGL_NO_SURFACE, EGL_NO_SURFACE, _egl_context);
+        caller.make_current(_egl_display, _egl_context);
     release_tex_and_canvas();
     if (_bilateral_node) {
         _bilateral_node->uninit();
         _bilateral_node.reset();
     }
     if (own_context) {
-        caller.restore(_egl_display);
+        caller.restore();
         eglDestroyContext(_egl_display, _egl_context);
     }
     GRF::GRFThread::stop();
@@ -108,7 +153,7 @@ int SrRenderOhos::stop_render()
 
 int SrRenderOhos::render_from_texid(GRF::Matrix4x4<float>& matrix)
 {
-    CallerEglState caller;
+    CallerEglScope caller;
     if (_egl_context == EGL_NO_CONTEXT) {
         _egl_context = create_gpu_context(caller.context(), caller.display());
         _egl_display = caller.display();
@@ -122,12 +167,19 @@ int SrRenderOhos::render_from_texid(GRF::Matrix4x4<float>& matrix)
         grf_log_log(GRF_FILE_BASENAME, "render_from_texid", 108, "SrRender input video size invalid, skip render\n");
         return -3;
     }
+    // Allocating beyond the limits makes some drivers abort the process; refuse before anything is made.
+    if (!fits_gpu_limits(_video_width, _video_height) || !fits_gpu_limits(get_width(), get_height())) {
+        grf_log_log(GRF_FILE_BASENAME, "render_from_texid", 110,
+                    "SrRender size beyond the GPU limits (video %dx%d, output %dx%d), skip render\n", _video_width,
+                    _video_height, get_width(), get_height());
+        return -3;
+    }
     if (!_input_texture2D) {
         grf_log_log(GRF_FILE_BASENAME, "render_from_texid", 112, "SrRender input texture is null, skip render\n");
         return -4;
     }
 
-    eglMakeCurrent(caller.display(), EGL_NO_SURFACE, EGL_NO_SURFACE, _egl_context);
+    caller.make_current(caller.display(), _egl_context);
     glDisable(GL_DEPTH_TEST);
     _tex_mat = matrix.transpose();
 
@@ -138,7 +190,7 @@ int SrRenderOhos::render_from_texid(GRF::Matrix4x4<float>& matrix)
         else
             draw_plain_path();
     }
-    caller.restore(_egl_display);
+    caller.restore();
     return _first_frame_done ? 0 : kResultSetupStage;
 }
 
@@ -164,15 +216,24 @@ bool SrRenderOhos::run_setup_stage()
     return false;
 }
 
+// Each stage may be cut short by an exception (out of memory) and is then retried by the next call.
+// An object is stored in its member only once it is complete, and a stage makes only what its
+// members still lack, so a retry neither leaks nor half-configures what the interrupted call made.
+
 void SrRenderOhos::build_base_programs()
 {
-    _vertex_array = new GRF::GPUVertexArray();
-    _vertex_array->add_vertex(GRF::GRFMagicData::plane_vertex, 48, 0, 3, 0);
-    _vertex_array->add_vertex(GRF::GRFMagicData::plane_coor, 48, 1, 3, 0);
-    _vertex_array->set_index(GRF::GRFMagicData::plane_vertex_index, 24);
-
-    _copy_draw_call = new GRF::GPUDrawCall(_s_vertex_shader_src, copy_fragment_source());
-    _copy_draw_call->set_vertex_array(_vertex_array);
+    if (!_vertex_array) {
+        auto vertex_array = std::make_unique<GRF::GPUVertexArray>();
+        vertex_array->add_vertex(GRF::GRFMagicData::plane_vertex, 48, 0, 3, 0);
+        vertex_array->add_vertex(GRF::GRFMagicData::plane_coor, 48, 1, 3, 0);
+        vertex_array->set_index(GRF::GRFMagicData::plane_vertex_index, 24);
+        _vertex_array = vertex_array.release();
+    }
+    if (!_copy_draw_call) {
+        auto draw_call = std::make_unique<GRF::GPUDrawCall>(_s_vertex_shader_src, copy_fragment_source());
+        draw_call->set_vertex_array(_vertex_array);
+        _copy_draw_call = draw_call.release();
+    }
 
     if (const GLubyte* renderer = glGetString(GL_RENDERER))
         _gl_renderer = reinterpret_cast<const char*>(renderer);
@@ -189,17 +250,23 @@ void SrRenderOhos::build_base_programs()
 
 void SrRenderOhos::build_sr_programs()
 {
-    // textureGather needs GLSL ES 3.10; older (or unknown) versions get the single-lookup variant.
-    if (_gl_major_version == 3 && _gl_minor_version >= 1) {
-        _sr_draw_call = new GRF::GPUDrawCall(_s_usm_1pass_vertex_shader_src_310, _s_gsr_render_fragment_shader_src);
-    } else {
-        _sr_draw_call = new GRF::GPUDrawCall(_s_usm_1pass_vertex_shader_src,
-                                             GRF::GRFString("#version 330\n") + _s_gsr_fallback_render_fragment_shader_src);
+    if (!_sr_draw_call) {
+        // textureGather needs GLSL ES 3.10; older (or unknown) versions get the single-lookup variant.
+        std::unique_ptr<GRF::GPUDrawCall> draw_call;
+        if (_gl_major_version == 3 && _gl_minor_version >= 1) {
+            draw_call = std::make_unique<GRF::GPUDrawCall>(_s_usm_1pass_vertex_shader_src_310,
+                                                           _s_gsr_render_fragment_shader_src);
+        } else {
+            draw_call = std::make_unique<GRF::GPUDrawCall>(
+                _s_usm_1pass_vertex_shader_src, GRF::GRFString("#version 330\n") + _s_gsr_fallback_render_fragment_shader_src);
+        }
+        draw_call->set_vertex_array(_vertex_array);
+        _sr_draw_call = draw_call.release();
     }
-    _sr_draw_call->set_vertex_array(_vertex_array);
-    if (_enable_fast_sr_smooth) {
-        _smooth_draw_call = new GRF::GPUDrawCall(_s_vertex_shader_src, copy_fragment_source());
-        _smooth_draw_call->set_vertex_array(_vertex_array);
+    if (_enable_fast_sr_smooth && !_smooth_draw_call) {
+        auto draw_call = std::make_unique<GRF::GPUDrawCall>(_s_vertex_shader_src, copy_fragment_source());
+        draw_call->set_vertex_array(_vertex_array);
+        _smooth_draw_call = draw_call.release();
     }
     _sr_programs_built = true;
 }
@@ -209,15 +276,29 @@ void SrRenderOhos::create_textures()
     if (!_smooth_texture)
         _smooth_texture = new GRF::GPUTexture(GRF::GPU_TEXTURE_2D, -1);
     if (!_input_copy_texture) {
-        _input_copy_texture = new GRF::GPUTexture(GRF::GPU_TEXTURE_2D, -1);
-        _input_copy_texture->set_data(nullptr, _video_width, _video_height, GL_RGBA, GL_UNSIGNED_BYTE);
+        auto texture = std::make_unique<GRF::GPUTexture>(GRF::GPU_TEXTURE_2D, -1);
+        texture->set_data(nullptr, _video_width, _video_height, GL_RGBA, GL_UNSIGNED_BYTE);
+        _input_copy_texture = texture.release();
     }
     if (!_bilateral_texture) {
-        _bilateral_texture = new GRF::GPUTexture(GRF::GPU_TEXTURE_2D, -1);
-        _bilateral_texture->set_data(nullptr, get_width(), get_height(), GL_RGBA, GL_UNSIGNED_BYTE);
+        auto texture = std::make_unique<GRF::GPUTexture>(GRF::GPU_TEXTURE_2D, -1);
+        texture->set_data(nullptr, get_width(), get_height(), GL_RGBA, GL_UNSIGNED_BYTE);
+        _bilateral_texture = texture.release();
     }
     _textures_ready = true;
 }
+
+namespace {
+
+// A canvas with one draw call, made complete before it is handed out.
+GRF::GPUCanvas* new_canvas(const GRF::GPUCanvasParam& param, GRF::GPUTexture* target, GRF::GPUDrawCall* draw_call)
+{
+    auto canvas = std::make_unique<GRF::GPUCanvas>(param, target);
+    canvas->add_draw_call(draw_call);
+    return canvas.release();
+}
+
+} // namespace
 
 void SrRenderOhos::create_canvases()
 {
@@ -225,27 +306,33 @@ void SrRenderOhos::create_canvases()
     param.width = _video_width;
     param.height = _video_height;
     param.clear_color[0] = param.clear_color[1] = param.clear_color[2] = param.clear_color[3] = 0.0f;
-    _input_canvas = new GRF::GPUCanvas(param, _input_copy_texture);
-    _input_canvas->add_draw_call(_copy_draw_call);
+    if (!_input_canvas)
+        _input_canvas = new_canvas(param, _input_copy_texture, _copy_draw_call);
 
     param.width = get_width();
     param.height = get_height();
-    _output_canvas = new GRF::GPUCanvas(param, _output_texture);
-    _output_canvas->add_draw_call(_copy_draw_call);
+    if (!_output_canvas) {
+        _output_canvas = new_canvas(param, _output_texture, _copy_draw_call);
+        note_output_size(param.width, param.height);
+    }
 
     if (_fast_sr_mode != 0) {
-        _sr_canvas = new GRF::GPUCanvas(param, _output_texture);
-        _sr_canvas->add_draw_call(_sr_draw_call);
+        if (!_sr_canvas) {
+            _sr_canvas = new_canvas(param, _output_texture, _sr_draw_call);
+            note_output_size(param.width, param.height);
+        }
         if (_enable_fast_sr_smooth) {
             param.width = _video_width;
             param.height = _video_height;
-            _smooth_texture->set_data(nullptr, get_width(), get_height(), GL_RGBA, GL_UNSIGNED_BYTE);
-            _smooth_canvas = new GRF::GPUCanvas(param, _smooth_texture);
-            _smooth_canvas->add_draw_call(_smooth_draw_call);
+            if (!_smooth_canvas) {
+                _smooth_texture->set_data(nullptr, get_width(), get_height(), GL_RGBA, GL_UNSIGNED_BYTE);
+                _smooth_canvas = new_canvas(param, _smooth_texture, _smooth_draw_call);
+            }
             if (!_bilateral_node) {
-                _bilateral_node = std::make_shared<GRFRenderNodeBilateral>(_video_width, _video_height);
-                _bilateral_node->add_input_texture("input_texture", _input_copy_texture);
-                _bilateral_node->init();
+                auto node = std::make_shared<GRFRenderNodeBilateral>(_video_width, _video_height);
+                node->add_input_texture("input_texture", _input_copy_texture);
+                node->init();
+                _bilateral_node = std::move(node);
             }
             grf_log_log(GRF_FILE_BASENAME, "render_from_texid", 315,
                         "init smooth filter set params: sigma_s %f sigma_r %f\n", _sigma_s, _sigma_r);
@@ -254,8 +341,33 @@ void SrRenderOhos::create_canvases()
     _canvases_ready = true;
 }
 
+void SrRenderOhos::note_output_size(int width, int height)
+{
+    _output_texture_width = width;
+    _output_texture_height = height;
+}
+
+void SrRenderOhos::fit_to_output_size(GRF::GPUCanvas* canvas)
+{
+    // Both output canvases target the output texture, and attaching reallocates it at the attaching
+    // canvas's size: re-attach when this canvas or the texture no longer has the frame's size.
+    const int width = get_width();
+    const int height = get_height();
+    GRF::GPUCanvasParam param = *canvas->get_param();
+    if (param.width == width && param.height == height && _output_texture_width == width &&
+        _output_texture_height == height)
+        return;
+    param.width = width;
+    param.height = height;
+    canvas->set_param(param);
+    canvas->set_target_tex(_output_texture);
+    note_output_size(width, height);
+}
+
 void SrRenderOhos::draw_upscaling_path()
 {
+    // First: reallocating binds the output texture, which must not disturb the bindings set below.
+    fit_to_output_size(_sr_canvas);
     GRF::Matrix4x4<float> identity;
 
     _copy_draw_call->put_uniform_texture("inputImageTexture", _input_texture2D.get(), 0);
@@ -295,17 +407,9 @@ void SrRenderOhos::draw_upscaling_path()
 
 void SrRenderOhos::draw_plain_path()
 {
-    const int width = get_width();
-    const int height = get_height();
-    GRF::GPUCanvasParam param = *_output_canvas->get_param();
-    if (param.width != width || param.height != height) {
-        param.width = width;
-        param.height = height;
-        _output_canvas->set_param(param);
-        _output_canvas->set_target_tex(_output_texture);
-    }
+    fit_to_output_size(_output_canvas);
     GRF::Matrix4x4<float> placement =
-        GRF::GRF2DCrop(static_cast<float>(width), static_cast<float>(height))
+        GRF::GRF2DCrop(static_cast<float>(get_width()), static_cast<float>(get_height()))
             .crop(static_cast<float>(_video_width), static_cast<float>(_video_height), GRF::GRF_CROP_STRETCH);
 
     _copy_draw_call->put_uniform_texture("inputImageTexture", _input_texture2D.get(), 0);
@@ -338,19 +442,31 @@ int SrRenderOhos::set_output_texid(int texid)
     }
     if (_output_texture && _output_texture->get_texture_id() == texid)
         return 0;
+    // Every output size change reallocates the output texture, which immutable storage forbids.
+    if (is_immutable_texture(texid)) {
+        grf_log_log(GRF_FILE_BASENAME, "set_output_texid", 836, "Immutable output texture %d refused!\n", texid);
+        return -1;
+    }
+    auto texture = std::make_unique<GRF::GPUTexture>(GRF::GPU_TEXTURE_2D, texid);
     delete _output_texture;
-    _output_texture = new GRF::GPUTexture(GRF::GPU_TEXTURE_2D, texid);
+    _output_texture = texture.release();
+    note_output_size(0, 0);
 
-    // Canvases made at set-up still draw into the old, now deleted texture: attach the new one,
-    // in the renderer's own context, which owns their framebuffers.
+    // Canvases made at set-up still draw into the old, now deleted texture: attach the new one at
+    // the current output size, in the renderer's own context, which owns their framebuffers.
     if (_egl_context != EGL_NO_CONTEXT && (_sr_canvas || _output_canvas)) {
-        CallerEglState caller;
-        eglMakeCurrent(_egl_display, EGL_NO_SURFACE, EGL_NO_SURFACE, _egl_context);
-        if (_output_canvas)
-            _output_canvas->set_target_tex(_output_texture);
-        if (_sr_canvas)
-            _sr_canvas->set_target_tex(_output_texture);
-        caller.restore(_egl_display);
+        CallerEglScope caller;
+        caller.make_current(_egl_display, _egl_context);
+        for (GRF::GPUCanvas* canvas : {_sr_canvas, _output_canvas}) {
+            if (!canvas)
+                continue;
+            GRF::GPUCanvasParam param = *canvas->get_param();
+            param.width = get_width();
+            param.height = get_height();
+            canvas->set_param(param);
+            canvas->set_target_tex(_output_texture);
+        }
+        note_output_size(get_width(), get_height());
     }
     return 0;
 }

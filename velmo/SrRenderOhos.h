@@ -28,9 +28,11 @@ public:
     // Only destruction may follow.
     virtual int stop_render() override;
 
-    // Draws the current input texture into the output texture. 0 drawn; -201 a set-up stage was
-    // performed and nothing drawn; -2 own context not creatable; -3 no valid video size;
-    // -4 no input texture. The caller's context and surfaces are current again on return.
+    // Draws the current input texture into the output texture at the context's size. 0 drawn;
+    // -201 a set-up stage was performed and nothing drawn; -2 own context not creatable; -3 no
+    // valid video size, or the video or output size beyond the GPU's texture or viewport limits
+    // (nothing allocated); -4 no input texture. The caller's context and surfaces are current again
+    // on every return, also when an exception (out of memory) leaves it.
     int render_from_texid(GRF::Matrix4x4<float>& matrix);
 
     // Name of the external-image texture made at construction, or -1.
@@ -38,8 +40,10 @@ public:
     // Stores the transpose of `matrix` as the texture matrix (replaced by the next frame's).
     int frame_available(GRF::Matrix4x4<float>& matrix);
     std::shared_ptr<GRF::GPUTexture>& get_input_texture2D();
-    // Draws into the caller's texture `texid` from now on (the name stays the caller's).
-    // -1 for a negative name.
+    // Draws into the caller's texture `texid` from now on (the name stays the caller's); canvases
+    // made at set-up are attached to it at the current output size. -1 (logged) for a negative
+    // name and for a texture with immutable storage (glTexStorage2D), which could not follow the
+    // output size.
     int set_output_texid(int texid);
     void velmo_notify_update_teximage();
 
@@ -53,12 +57,18 @@ private:
     void build_sr_programs();
     void create_textures();
     void create_canvases();
+    // Brings one of the two canvases over the output texture to the current output size.
+    void fit_to_output_size(GRF::GPUCanvas* canvas);
+    void note_output_size(int width, int height);
 
     void* _host_handle;
     std::shared_ptr<GRF::GPUTexture> _oes_texture;
     EGLContext _egl_context;
     EGLDisplay _egl_display;
     napi_value__* _napi_value;
+    // The size the output texture was last allocated at; 0 x 0 when unknown.
+    int _output_texture_width = 0;
+    int _output_texture_height = 0;
 };
 
 } // namespace kx_velmo

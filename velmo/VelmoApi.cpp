@@ -1,6 +1,11 @@
 // The C interface: argument checks, settings, configure.ini and one frame through the renderer.
 #include "velmo/velmo_api.h"
 
+#include <EGL/egl.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "grf/GRFLog.h"
@@ -23,17 +28,27 @@ float clamp_sigma(float sigma)
     return sigma;
 }
 
-// An output dimension: size x scale in single precision, truncated toward zero. False when the
-// product is NaN or outside the int range, where the conversion itself would be undefined.
+// An output dimension: size x scale in single precision, truncated toward zero. False, with a
+// result of 0, when that is below one pixel or beyond the int range (where the conversion itself
+// would be undefined).
 bool scaled_size(int32_t size, float scale, int32_t& result)
 {
     const float product = static_cast<float>(size) * scale;
-    if (!(product > -2147483648.0f && product < 2147483648.0f)) {
+    if (!(product >= 1.0f && product < 2147483648.0f)) {
         result = 0;
         return false;
     }
     result = static_cast<int32_t>(product);
     return true;
+}
+
+// A flag of the settings record: one byte of which only bit 0 counts. Read as a byte, since a
+// caller may leave other bits set, which is no valid bool value.
+bool flag_bit(const bool& flag)
+{
+    unsigned char byte = 0;
+    std::memcpy(&byte, &flag, 1);
+    return (byte & 1u) != 0;
 }
 
 SrRenderOhos* renderer(void* instance)
@@ -49,6 +64,7 @@ int32_t set_input_props(SrRenderOhos* sr, int32_t width, int32_t height, float s
         return VELMO_ERROR_SCALE;
     }
     sr->_scale = scale;
+    // Once a size is recorded the size arguments are not looked at.
     if (sr->_video_width > 0 && sr->_video_height > 0)
         return VELMO_OK;
     // A zero or negative size would be recorded for good and leave the instance unable to draw.
@@ -82,6 +98,9 @@ int32_t process(SrRenderOhos* sr, const velmo_input_frame* in, velmo_output_fram
 {
     if (in->tex_type != 0 && in->tex_type != 1)
         return VELMO_OK;
+    // Without a current context there is nothing to share textures with, nor to create them in.
+    if (eglGetCurrentContext() == EGL_NO_CONTEXT)
+        return VELMO_ERROR_GPU_CONTEXT;
     sr->set_input_texid(in->texid);
     const int32_t output_texid = sr->gen_output_texid();
 
@@ -92,14 +111,16 @@ int32_t process(SrRenderOhos* sr, const velmo_input_frame* in, velmo_output_fram
     out->width = width;
     out->height = height;
     // Nothing can be drawn into an empty or unrepresentable output.
-    if (!width_fits || !height_fits || width < 1 || height < 1)
+    if (!width_fits || !height_fits)
         return VELMO_ERROR_VIDEO_SIZE;
 
     sr->set_width_height(width, height);
     GRF::Matrix4x4<float> identity;
     int32_t result = sr->render_from_texid(identity);
     if (result == -201) {
-        out->texid = in->texid;
+        // The caller shows its own frame meanwhile: the texture the renderer holds as its input,
+        // which is the previous frame's when this one came without a texture.
+        out->texid = sr->get_input_texture2D()->get_texture_id();
         result = VELMO_OK;
     }
     return result;
@@ -122,9 +143,11 @@ VELMO_API void* velmo_init(const velmo_init_params* params)
         grf_log_log(GRF_FILE_BASENAME, "velmo_init", 85,
                     "velmo_init version: %s priority: %d sr_level: %d enable_edge_adaptive: %d enable_fast_sr_smooth: "
                     "%d enable_face_protection: %d\n",
-                    kVersion.c_str(), params->priority, params->sr_level, params->enable_edge_adaptive ? 1 : 0,
-                    params->enable_fast_sr_smooth ? 1 : 0, params->enable_face_protection ? 1 : 0);
-        auto* sr = new SrRenderOhos(nullptr);
+                    kVersion.c_str(), params->priority, params->sr_level, flag_bit(params->enable_edge_adaptive) ? 1 : 0,
+                    flag_bit(params->enable_fast_sr_smooth) ? 1 : 0, flag_bit(params->enable_face_protection) ? 1 : 0);
+        // Owned here until every setting is copied: an allocation failure on the way frees it.
+        auto instance = std::make_unique<SrRenderOhos>(nullptr);
+        SrRenderOhos* sr = instance.get();
         // Without a directory configure.ini is treated as unwritable.
         sr->_has_config_dir = params->config_dir != nullptr;
         sr->_config_dir = params->config_dir ? params->config_dir : "";
@@ -136,15 +159,19 @@ VELMO_API void* velmo_init(const velmo_init_params* params)
         case 1: sr->_usm_sharpness = 2.0f; break;
         case 2: sr->_usm_sharpness = 1.5f; break;
         case 3: sr->_usm_sharpness = 1.0f; break;
-        case 0: sr->_usm_sharpness = params->custom_sharpness; break;
+        // A NaN or infinite sharpness would blacken every frame: it counts as an unknown level.
+        case 0:
+            if (std::isfinite(params->custom_sharpness))
+                sr->_usm_sharpness = params->custom_sharpness;
+            break;
         default: break;
         }
         sr->_sigma_s = clamp_sigma(params->sigma_s);
         sr->_sigma_r = clamp_sigma(params->sigma_r);
-        sr->_enable_edge_adaptive = params->enable_edge_adaptive;
-        sr->_enable_fast_sr_smooth = params->enable_fast_sr_smooth;
-        sr->_enable_face_protection = params->enable_face_protection;
-        return sr;
+        sr->_enable_edge_adaptive = flag_bit(params->enable_edge_adaptive);
+        sr->_enable_fast_sr_smooth = flag_bit(params->enable_fast_sr_smooth);
+        sr->_enable_face_protection = flag_bit(params->enable_face_protection);
+        return instance.release();
     } catch (...) {
         return nullptr;
     }
@@ -176,12 +203,12 @@ VELMO_API int32_t velmo_release(void* instance)
 {
     if (!instance)
         return VELMO_OK;
-    grf_log_log(GRF_FILE_BASENAME, "velmo_release", 292, "velmo_release\n");
     SrRenderOhos* sr = renderer(instance);
     try {
+        grf_log_log(GRF_FILE_BASENAME, "velmo_release", 292, "velmo_release\n");
         sr->stop_render();
     } catch (...) {
-        // Out of memory while logging; the objects are gone either way.
+        // Nothing is allowed to cross the C interface; destruction below frees what is left.
     }
     delete sr;
     return VELMO_OK;

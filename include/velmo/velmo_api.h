@@ -10,6 +10,9 @@
  * velmo_release also create and delete GL objects, so the same holds for them). velmo_process
  * draws in the instance's own shared context and makes the caller's context, display and
  * surfaces current again before it returns, on every path.
+ *
+ * No exception crosses these functions: running out of memory is reported by the result codes
+ * below, and an instance stays usable (a call that failed part-way is completed by a later one).
  */
 #ifndef VELMO_VELMO_API_H
 #define VELMO_VELMO_API_H
@@ -46,9 +49,11 @@ typedef struct velmo_init_params {
     /* Pipeline choice: 0 never upscales, 2 always, 3 never, any other value upscales frames
      * larger than 1024 x 576 pixels. */
     int32_t priority;
-    /* Sharpness level: 1 (2.0), 2 (1.5), 3 (1.0), or 0 for custom_sharpness; others keep 1.5. */
+    /* Sharpness level: 1 (2.0), 2 (1.5), 3 (1.0), or 0 for custom_sharpness; others keep 1.5,
+     * and so does level 0 with a NaN or infinite custom_sharpness (finite values are taken as they are). */
     int32_t sr_level;
     float custom_sharpness;
+    /* The three flags are one byte each, of which only bit 0 is read (0x02 is off, 0x03 on). */
     bool enable_edge_adaptive;   /* edge-adaptive weighting in the upscaling pass */
     bool enable_fast_sr_smooth;  /* skin-tone bilateral smoothing before upscaling */
     bool enable_face_protection; /* lighter sharpening on skin tones */
@@ -83,29 +88,36 @@ VELMO_API void* velmo_init(const velmo_init_params* params);
 /* Records the stream's frame size and the output scale factor.
  * The scale is stored on every accepted call. The first call with a positive size also records
  * that size, chooses the pipeline once for the instance and writes <config_dir>/configure.ini;
- * later calls change only the scale.
+ * later calls change only the scale, and their width and height are not looked at.
  * Returns:
  *    0  accepted (file written on the first sized call);
  *   -1  configure.ini could not be written or closed (no partial file is left; the size and
  *       the pipeline choice stay recorded, and the file is not retried), or memory ran out;
- *   -3  width or height <= 0: the scale is stored, nothing else is recorded, no file is written;
- *       a later call with a real size proceeds normally;
+ *   -3  width or height <= 0 while no size is recorded yet: the scale is stored, nothing else
+ *       is recorded, no file is written; a later call with a real size proceeds normally;
  *   -5  instance is NULL;
  *   -10 scale outside [0, 2], NaN or infinite: nothing changes. */
 VELMO_API int32_t velmo_set_input_props(void* instance, int32_t width, int32_t height, float scale);
 
 /* Upscales one frame. While the instance sets itself up (the first two or three calls) it
- * returns 0 with out->texid = in->texid and the output size already scaled: show the input.
+ * returns 0 with out->texid = the input texture (in->texid, or the previous frame's texture when
+ * in->texid < 0) and the output size already scaled: show the input.
+ * The output size is in->width and in->height times the scale, each truncated; it may change from
+ * frame to frame (another frame size or scale), and the output texture is then reallocated at it,
+ * so out->width x out->height is always the size of the texture out->texid names.
  * Returns:
  *    0  out holds the upscaled (or passed-through) frame; also when in->tex_type is neither 0
  *       nor 1, in which case nothing is drawn and out is left untouched;
- *   -2  the instance's GPU context cannot be created, or memory ran out;
- *   -3  no video size recorded yet, or the output size would be below 1 pixel or beyond the
- *       int range; nothing is drawn;
+ *   -2  no EGL context is current on the calling thread (nothing else happens, out is left
+ *       untouched), the instance's GPU context cannot be created, or memory ran out;
+ *   -3  no video size recorded yet; the output size would be below 1 pixel or beyond the int
+ *       range; or the recorded video size or the output size exceeds the current context's
+ *       GL_MAX_TEXTURE_SIZE or GL_MAX_VIEWPORT_DIMS. Nothing is allocated at that size or drawn;
  *   -4  no input texture (first frame with texid < 0);
  *   -5  instance, in or out is NULL; nothing is touched.
- * On -2, -3 and -4 out still receives the instance's output texture name and the output size
- * (0 for a dimension that cannot be represented); the texture keeps its previous content. */
+ * On -3 and -4, and on -2 with a current context, out still receives the instance's output texture
+ * name and the output size (0 for a dimension below 1 pixel or beyond the int range); the texture
+ * keeps its previous content and size. */
 VELMO_API int32_t velmo_process(void* instance, const velmo_input_frame* in, velmo_output_frame* out);
 
 /* Releases every GPU object of the instance (in its own context, then the caller's context is

@@ -56,7 +56,8 @@ TEST_F(VelmoApiGLTest, SharpnessFollowsLevel)
         int level;
         float custom;
         float expected;
-    } cases[] = {{1, 0.0f, 2.0f}, {2, 0.0f, 1.5f}, {3, 0.0f, 1.0f}, {0, -4.0f, -4.0f}, {0, 0.7f, 0.7f}};
+    } cases[] = {{1, 0.0f, 2.0f},  {2, 0.0f, 1.5f}, {3, 0.0f, 1.0f}, {0, -4.0f, -4.0f}, {0, 0.7f, 0.7f},
+                 {0, std::nanf(""), 1.5f}, {0, -std::numeric_limits<float>::infinity(), 1.5f}};
     for (const auto& c : cases) {
         velmo_init_params params = default_params(_config_dir.path().c_str());
         params.sr_level = c.level;
@@ -133,6 +134,11 @@ TEST_F(VelmoApiGLTest, ZeroSizeRecordsNothing)
     EXPECT_EQ(velmo_set_input_props(_instance, 1280, 720, 1.5f), VELMO_OK);
     EXPECT_EQ(renderer(_instance)->_video_width, 1280);
     EXPECT_EQ(velmo_test::read_file(_config_dir.path() + "/configure.ini"), velmo_test::kConfigFor1280x720);
+
+    // Once a size is recorded, the size arguments are not looked at.
+    EXPECT_EQ(velmo_set_input_props(_instance, 0, -1, 1.75f), VELMO_OK);
+    EXPECT_FLOAT_EQ(renderer(_instance)->_scale, 1.75f);
+    EXPECT_EQ(renderer(_instance)->_video_width, 1280);
 }
 
 TEST_F(VelmoApiGLTest, PipelineChoicePerPriority)
@@ -261,6 +267,9 @@ TEST_F(VelmoApiGLTest, UndrawableOutputSizesAreRejected)
 
     EXPECT_EQ(process(static_cast<int>(input), 0, 8, out), VELMO_ERROR_VIDEO_SIZE);
     EXPECT_EQ(out.width, 0);
+    EXPECT_EQ(process(static_cast<int>(input), -48, -36, out), VELMO_ERROR_VIDEO_SIZE);
+    EXPECT_EQ(out.width, 0) << "a negative size is no size";
+    EXPECT_EQ(out.height, 0);
     ASSERT_EQ(velmo_set_input_props(_instance, 16, 8, 0.0f), VELMO_OK);
     EXPECT_EQ(process(static_cast<int>(input), 16, 8, out), VELMO_ERROR_VIDEO_SIZE) << "scale 0 gives 0 x 0";
     EXPECT_FALSE(renderer(_instance)->_base_ready) << "no set-up work on an undrawable frame";
