@@ -119,6 +119,8 @@ TEST(OptionsTest, InvalidValuesNameTheOptionAndTheValue)
         {{"a.png"}, "expected two file names, INPUT and OUTPUT, got 1"},
         {{"a.png", "b.png", "c.png"}, "got 3"},
         {{"a.png", "b.avi"}, "cannot tell what to write from the name 'b.avi'"},
+        {{"--crf", "high", "a.mp4", "b.mkv"}, "--crf must be a number from 0 to 100, not 'high'"},
+        {{"--codec", "ffv1", "a.png", "b.png"}, "--codec, --crf and --preset choose the encoder of .mp4 and .mkv"},
         {{"a.png", ""}, "must not be empty"},
     };
     for (const Case& c : cases) {
@@ -127,6 +129,15 @@ TEST(OptionsTest, InvalidValuesNameTheOptionAndTheValue)
             << "arguments: " << ::testing::PrintToString(c.arguments) << "\nmessage: " << message;
         EXPECT_NE(message.find("--help"), std::string::npos) << message;
     }
+}
+
+TEST(OptionsTest, EncoderChoiceReachesVideoOutputs)
+{
+    Options options = parse({"--codec=libx265", "--crf", "22.5", "--preset", "slow", "a.mp4", "b.MKV"});
+    EXPECT_EQ(options.output_kind, OutputKind::Mkv);
+    EXPECT_EQ(options.encoder.codec, "libx265");
+    EXPECT_EQ(options.encoder.crf, "22.5");
+    EXPECT_EQ(options.encoder.preset, "slow");
 }
 
 TEST(OptionsTest, HelpWinsOverEverythingElse)

@@ -1,6 +1,7 @@
-// velmo-upscale end to end on small generated inputs: output sizes, frame counts, timestamps and
-// sound survive; every written frame is velmo's drawing; bad calls fail with their message and
-// status and leave no output behind.
+// velmo-upscale end to end on small generated inputs: output sizes, frame counts, timestamps,
+// sound, subtitles, attachments, chapters, tags and 10-bit HDR survive or are named as left out;
+// every written frame is velmo's drawing; the encoder is chosen; bad calls fail with their message
+// and status and leave no output behind.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,11 +11,13 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "PngIo.h"
 #include "SampleScene.h"
 #include "DecodedVideo.h"
+#include "RichSamples.h"
 #include "ScratchFolder.h"
 #include "ToolError.h"
 #include "VideoReader.h"
@@ -23,7 +26,10 @@
 using namespace velmo_upscale;
 using velmo_upscale_test::decode_video;
 using velmo_upscale_test::DecodedVideo;
+using velmo_upscale_test::sample_font;
 using velmo_upscale_test::ScratchFolder;
+using velmo_upscale_test::write_hdr10_mkv;
+using velmo_upscale_test::write_rich_mkv;
 
 namespace {
 
@@ -118,6 +124,51 @@ int audio_packets(const std::string& path)
     av_packet_free(&packet);
     avformat_close_input(&format);
     return stream >= 0 ? count : 0;
+}
+
+// A written file opened for inspection of its streams, tags and chapters.
+class OpenedFile {
+public:
+    explicit OpenedFile(const std::string& path)
+    {
+        if (avformat_open_input(&_format, path.c_str(), nullptr, nullptr) == 0)
+            avformat_find_stream_info(_format, nullptr);
+    }
+    ~OpenedFile() { avformat_close_input(&_format); }
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+
+    const AVFormatContext* operator->() const { return _format; }
+    bool is_open() const { return _format != nullptr; }
+    std::string tag(const AVDictionary* tags, const char* key) const
+    {
+        const AVDictionaryEntry* entry = av_dict_get(tags, key, nullptr, 0);
+        return entry ? entry->value : "";
+    }
+    // Timestamps and durations of one stream's packets, in its time base.
+    std::vector<std::pair<int64_t, int64_t>> packets(int stream)
+    {
+        std::vector<std::pair<int64_t, int64_t>> result;
+        AVPacket* packet = av_packet_alloc();
+        while (av_read_frame(_format, packet) >= 0) {
+            if (packet->stream_index == stream)
+                result.emplace_back(packet->pts, packet->duration);
+            av_packet_unref(packet);
+        }
+        av_packet_free(&packet);
+        return result;
+    }
+
+private:
+    AVFormatContext* _format = nullptr;
+};
+
+double mean_level(const RgbaImage& image)
+{
+    double sum = 0;
+    for (size_t i = 0; i < image.pixels.size(); i += 4)
+        sum += image.pixels[i] + image.pixels[i + 1] + image.pixels[i + 2];
+    return sum / static_cast<double>(image.pixels.size() / 4 * 3);
 }
 
 } // namespace
@@ -358,4 +409,169 @@ TEST_F(UpscaleToolTest, HelpDescribesTheOptions)
                                "--priority", "--no-edge-adaptive", "--face-protection", "--config-dir", "--compare",
                                "--verbose"})
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
+}
+
+TEST_F(UpscaleToolTest, MkvKeepsEveryStreamChapterAndTagAndMp4NamesWhatItLeavesOut)
+{
+    write_rich_mkv(folder.path("in.mkv"));
+    ToolRun result = run({folder.path("in.mkv"), folder.path("out.mkv")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err.find("note:"), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("1 audio stream, 1 subtitle stream, 1 attachment copied"), std::string::npos)
+        << result.out;
+
+    OpenedFile mkv(folder.path("out.mkv"));
+    ASSERT_TRUE(mkv.is_open());
+    EXPECT_EQ(mkv.tag(mkv->metadata, "title"), "Harbour at dusk");
+    ASSERT_EQ(mkv->nb_chapters, 2u);
+    EXPECT_EQ(mkv.tag(mkv->chapters[1]->metadata, "title"), "Close");
+    EXPECT_EQ(av_rescale_q(mkv->chapters[1]->start, mkv->chapters[1]->time_base, AVRational{1, 1000}), 250);
+    ASSERT_EQ(mkv->nb_streams, 4u);
+    const AVStream& video = *mkv->streams[0];
+    const AVStream& sound = *mkv->streams[1];
+    const AVStream& subtitles = *mkv->streams[2];
+    const AVStream& font = *mkv->streams[3];
+    EXPECT_EQ(video.codecpar->width, 96);
+    EXPECT_EQ(mkv.tag(video.metadata, "title"), "Main picture");
+    EXPECT_EQ(mkv.tag(video.metadata, "language"), "eng");
+    EXPECT_EQ(sound.codecpar->codec_id, AV_CODEC_ID_PCM_S16LE);
+    EXPECT_EQ(mkv.tag(sound.metadata, "language"), "deu");
+    EXPECT_EQ(mkv.tag(sound.metadata, "title"), "Commentary");
+    EXPECT_EQ(subtitles.codecpar->codec_id, AV_CODEC_ID_SUBRIP);
+    EXPECT_EQ(mkv.tag(subtitles.metadata, "language"), "fra");
+    EXPECT_TRUE(subtitles.disposition & AV_DISPOSITION_FORCED);
+    EXPECT_FALSE(subtitles.disposition & AV_DISPOSITION_DEFAULT) << "subtitles would be shown unasked";
+    EXPECT_EQ(font.codecpar->codec_type, AVMEDIA_TYPE_ATTACHMENT);
+    EXPECT_EQ(mkv.tag(font.metadata, "filename"), "font.ttf");
+    EXPECT_EQ(mkv.tag(font.metadata, "mimetype"), "application/x-truetype-font");
+    std::vector<uint8_t> expected_font = sample_font();
+    EXPECT_EQ(std::vector<uint8_t>(font.codecpar->extradata, font.codecpar->extradata + font.codecpar->extradata_size),
+              expected_font);
+    std::vector<std::pair<int64_t, int64_t>> timing;
+    for (auto [pts, duration] : mkv.packets(2))
+        timing.emplace_back(av_rescale_q(pts, subtitles.time_base, AVRational{1, 1000}),
+                            av_rescale_q(duration, subtitles.time_base, AVRational{1, 1000}));
+    EXPECT_EQ(timing, (std::vector<std::pair<int64_t, int64_t>>{{0, 200}, {250, 200}}));
+
+    // MP4 holds the title and the chapters, but neither SubRip, PCM nor attachments, nor a track title.
+    result = run({folder.path("in.mkv"), folder.path("out.mp4")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (const char* item : {"audio stream #1 (pcm_s16le) cannot go into MP4; left out",
+                             "subtitle stream #2 (subrip) cannot go into MP4; left out",
+                             "attachment #3 (ttf font.ttf) cannot go into MP4; left out",
+                             "MP4 output left out the tag 'title' of video stream #0"})
+        EXPECT_NE(result.err.find(std::string("velmo-upscale: note: ") + item), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("chapter"), std::string::npos) << result.err;
+    OpenedFile mp4(folder.path("out.mp4"));
+    EXPECT_EQ(mp4.tag(mp4->metadata, "title"), "Harbour at dusk");
+    EXPECT_EQ(mp4->nb_chapters, 2u);
+}
+
+TEST_F(UpscaleToolTest, TenBitHdrStaysTenBitWithItsMetadata)
+{
+    write_hdr10_mkv(folder.path("hdr.mkv"));
+    DecodedVideo input = decode_video(folder.path("hdr.mkv"));
+    ASSERT_EQ(input.info.bit_depth, 10);
+    struct Case {
+        std::vector<std::string> options;
+        std::string output;
+        std::string encoder;
+    };
+    for (const Case& c : {Case{{}, "out.mkv", "libx264 (yuv420p10le)"},
+                          Case{{"--codec", "libx265", "--preset", "ultrafast"}, "out.mp4", "libx265 (yuv420p10le)"}}) {
+        std::vector<std::string> arguments = c.options;
+        arguments.push_back(folder.path("hdr.mkv"));
+        arguments.push_back(folder.path(c.output));
+        ToolRun result = run(arguments);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err.find("note:"), std::string::npos) << result.err;
+        EXPECT_NE(result.out.find(c.encoder + ", 10-bit input processed at 8 bits per channel"), std::string::npos)
+            << result.out;
+
+        OpenedFile output(folder.path(c.output));
+        ASSERT_TRUE(output.is_open());
+        const AVStream& video = *output->streams[0];
+        EXPECT_EQ(video.codecpar->format, AV_PIX_FMT_YUV420P10) << c.output;
+        EXPECT_EQ(video.codecpar->color_primaries, AVCOL_PRI_BT2020) << c.output;
+        EXPECT_EQ(video.codecpar->color_trc, AVCOL_TRC_SMPTE2084) << c.output;
+        EXPECT_EQ(video.codecpar->color_space, AVCOL_SPC_BT2020_NCL) << c.output;
+        EXPECT_EQ(video.codecpar->color_range, AVCOL_RANGE_MPEG) << c.output;
+        auto* display = reinterpret_cast<const AVMasteringDisplayMetadata*>(
+            av_stream_get_side_data(&video, AV_PKT_DATA_MASTERING_DISPLAY_METADATA, nullptr));
+        auto* light = reinterpret_cast<const AVContentLightMetadata*>(
+            av_stream_get_side_data(&video, AV_PKT_DATA_CONTENT_LIGHT_LEVEL, nullptr));
+        ASSERT_TRUE(display && light) << c.output;
+        EXPECT_EQ(av_q2d(display->max_luminance), 1000.0);
+        EXPECT_NEAR(av_q2d(display->display_primaries[1][1]), 0.797, 1e-4) << "green y";
+        EXPECT_EQ(light->MaxCLL, 800u);
+        EXPECT_EQ(light->MaxFALL, 400u);
+
+        // Converted back with the matrix and range it came with: the picture keeps its brightness.
+        DecodedVideo decoded = decode_video(folder.path(c.output));
+        ASSERT_EQ(decoded.frames.size(), 6u);
+        EXPECT_NEAR(mean_level(decoded.frames[3]), mean_level(input.frames[3]), 3.0) << c.output;
+    }
+
+    ToolRun y4m = run({folder.path("hdr.mkv"), folder.path("out.y4m")});
+    ASSERT_EQ(y4m.status, 0) << y4m.err;
+    EXPECT_EQ(decode_video(folder.path("out.y4m")).info.bit_depth, 10);
+    for (const char* item : {"the transfer characteristic (smpte2084)", "the mastering-display metadata of video stream #0",
+                             "the content light level of video stream #0"})
+        EXPECT_NE(y4m.err.find(std::string("note: Y4M output left out ") + item), std::string::npos) << y4m.err;
+}
+
+TEST_F(UpscaleToolTest, CodecCrfAndPresetChooseTheEncoder)
+{
+    SampleClip clip;
+    clip.width = 64;
+    clip.height = 36;
+    clip.frames = 3;
+    clip.with_audio = false;
+    write_sample_clip(folder.path("in.mp4"), OutputKind::Mp4, clip);
+    std::string in = folder.path("in.mp4");
+    struct Encoded {
+        std::vector<std::string> arguments;
+        std::string output;
+        AVCodecID codec;
+    };
+    for (const Encoded& c : {Encoded{{"--codec", "ffv1"}, "lossless.mkv", AV_CODEC_ID_FFV1},
+                             Encoded{{"--codec", "libx265", "--crf", "30", "--preset", "ultrafast"}, "hevc.mp4",
+                                     AV_CODEC_ID_HEVC},
+                             Encoded{{"--codec", "libsvtav1", "--crf", "40", "--preset", "12", "--scale", "2"}, "av1.mkv",
+                                     AV_CODEC_ID_AV1}}) {
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back(in);
+        arguments.push_back(folder.path(c.output));
+        ToolRun result = run(arguments);
+        ASSERT_EQ(result.status, 0) << c.output << "\n" << result.err;
+        EXPECT_TRUE(result.err.empty()) << "encoder chatter: " << result.err;
+        OpenedFile output(folder.path(c.output));
+        ASSERT_TRUE(output.is_open()) << c.output;
+        EXPECT_EQ(output->streams[0]->codecpar->codec_id, c.codec) << c.output;
+        EXPECT_EQ(decode_video(folder.path(c.output)).frames.size(), 3u) << c.output;
+    }
+
+    struct Refused {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    std::string mkv = folder.path("out.mkv");
+    const std::vector<Refused> refused = {
+        {{"--codec", "nosuch", in, mkv}, "--codec nosuch: this FFmpeg build has no encoder of that name"},
+        {{"--codec", "aac", in, mkv}, "--codec aac: aac is not a video encoder"},
+        {{"--codec", "ffv1", in, folder.path("out.mp4")}, "ffv1 video cannot go into MP4; write a .mkv file"},
+        {{"--codec", "ffv1", "--crf", "10", in, mkv}, "the ffv1 encoder takes no --crf"},
+        {{"--codec", "libaom-av1", "--preset", "fast", in, mkv}, "the libaom-av1 encoder takes no --preset"},
+        {{"--preset", "turbo", in, mkv}, "the libx264 encoder takes --preset ultrafast, superfast"},
+        {{"--crf", "60", in, mkv}, "the libx264 encoder takes --crf from 0 to 51, not '60'"},
+        {{"--codec", "libsvtav1", "--preset", "20", in, mkv}, "the libsvtav1 encoder takes --preset from -1"},
+        {{"--crf", "20", in, folder.path("out.y4m")}, "--codec, --crf and --preset choose the encoder of .mp4 and .mkv"},
+    };
+    for (const Refused& c : refused) {
+        ToolRun result = run(c.arguments);
+        std::string call = ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(result.status, kExitUsage) << call << "\n" << result.err;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << call << "\n" << result.err;
+    }
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"av1.mkv", "hevc.mp4", "in.mp4", "lossless.mkv"}));
 }

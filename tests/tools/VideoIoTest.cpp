@@ -12,6 +12,7 @@ extern "C" {
 
 #include "SampleScene.h"
 #include "DecodedVideo.h"
+#include "RichSamples.h"
 #include "ScratchFolder.h"
 #include "ToolError.h"
 #include "VideoReader.h"
@@ -230,6 +231,27 @@ TEST(VideoIoTest, OtherStreamsAreCarriedOverPacketForPacket)
     VideoWriter y4m(folder.path("copy.y4m"), OutputKind::Y4m, y4m_format);
     EXPECT_EQ(y4m.add_copied_stream(*input->streams[1]->codecpar, input->streams[1]->time_base), -1)
         << "Y4M carries no sound";
+}
+
+TEST(VideoIoTest, StreamsTheMuxerWouldRefuseAreLeftOutInsteadOfFailingTheFile)
+{
+    ScratchFolder folder;
+    velmo_upscale_test::SourceDescription source;
+    AVStream& truehd = source.add_stream(AVMEDIA_TYPE_AUDIO, AV_CODEC_ID_TRUEHD, AVRational{1, 48000});
+    truehd.codecpar->sample_rate = 48000;
+    av_channel_layout_default(&truehd.codecpar->ch_layout, 2);
+    VideoFormat format;
+    format.width = 32;
+    format.height = 18;
+    VideoWriter mp4(folder.path("out.mp4"), OutputKind::Mp4, format);
+    EXPECT_EQ(mp4.add_copied_stream(truehd), -1) << "MP4 lists TrueHD, yet refuses it as experimental";
+    mp4.start();
+    mp4.write_frame(render_sample_scene(32, 18, 0), 0);
+    mp4.finish();
+    EXPECT_EQ(count_packets(folder.path("out.mp4"), AVMEDIA_TYPE_VIDEO), 1);
+
+    VideoWriter mkv(folder.path("out.mkv"), OutputKind::Mkv, format);
+    EXPECT_EQ(mkv.add_copied_stream(truehd), 1);
 }
 
 TEST(VideoIoTest, UnreadableInputsAreRefused)

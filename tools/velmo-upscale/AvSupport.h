@@ -16,6 +16,8 @@ namespace velmo_upscale {
 // FFmpeg's own console lines: only fatal ones by default (the tool reports failures in its own
 // words), warnings too when verbose.
 void set_ffmpeg_verbosity(bool verbose);
+// What set_ffmpeg_verbosity() last chose, for encoder libraries that log on their own.
+bool ffmpeg_verbose();
 
 // FFmpeg's text for an AVERROR code.
 std::string av_error_text(int code);
@@ -44,7 +46,17 @@ struct VideoColor {
     AVColorSpace matrix = AVCOL_SPC_BT709;
     AVColorPrimaries primaries = AVCOL_PRI_UNSPECIFIED;
     AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
+    AVColorRange range = AVCOL_RANGE_UNSPECIFIED; // unspecified is written as limited range
 };
+
+// "audio stream #1", or "attachment #3" for an attached file such as a font.
+std::string stream_name(const AVStream& stream);
+// "audio stream" or "attachment": what one stream of this kind is called in messages.
+std::string stream_kind(AVMediaType type);
+
+// Tags that describe how a file or stream was written rather than what it holds (the encoder, MP4
+// brands, Matroska statistics of the old encoding): not carried over to a new encoding.
+bool is_encoding_tag(const char* key);
 
 // swscale's coefficient table for a matrix, BT.709 where swscale knows none better.
 const int* sws_coefficients_for(AVColorSpace matrix);

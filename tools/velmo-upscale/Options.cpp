@@ -71,9 +71,11 @@ OutputKind output_kind_for(const std::string& path)
         return OutputKind::Png;
     if (ends_with(name, ".mp4"))
         return OutputKind::Mp4;
+    if (ends_with(name, ".mkv"))
+        return OutputKind::Mkv;
     if (ends_with(name, ".y4m"))
         return OutputKind::Y4m;
-    usage_error("cannot tell what to write from the name '" + path + "': use .png, .mp4 or .y4m");
+    usage_error("cannot tell what to write from the name '" + path + "': use .png, .mp4, .mkv or .y4m");
 }
 
 Options parse_options(int argc, const char* const argv[])
@@ -100,6 +102,21 @@ Options parse_options(int argc, const char* const argv[])
              if (v.empty())
                  usage_error(o + " needs a folder name");
              options.config_dir = v;
+         }},
+        {"--codec", [&](auto& o, auto& v) {
+             if (v.empty())
+                 usage_error(o + " needs an encoder name");
+             options.encoder.codec = v;
+         }},
+        // The encoder checks the range it takes; here only that it is a number.
+        {"--crf", [&](auto& o, auto& v) {
+             parse_float(o, v, 0.0f, 100.0f);
+             options.encoder.crf = v;
+         }},
+        {"--preset", [&](auto& o, auto& v) {
+             if (v.empty())
+                 usage_error(o + " needs a name");
+             options.encoder.preset = v;
          }},
         {"--compare", [&](auto& o, auto& v) {
              if (!ends_with(lower(v), ".png"))
@@ -154,6 +171,9 @@ Options parse_options(int argc, const char* const argv[])
     if (options.input.empty() || options.output.empty())
         usage_error("input and output names must not be empty");
     options.output_kind = output_kind_for(options.output);
+    bool encodes = options.output_kind == OutputKind::Mp4 || options.output_kind == OutputKind::Mkv;
+    if (!encodes && !(options.encoder.codec.empty() && options.encoder.crf.empty() && options.encoder.preset.empty()))
+        usage_error("--codec, --crf and --preset choose the encoder of .mp4 and .mkv outputs");
     return options;
 }
 
@@ -197,7 +217,9 @@ std::string help_text()
 
 Upscales a PNG picture or a video with velmo on a headless OpenGL ES context.
   INPUT   a PNG file, or any picture or video FFmpeg can read
-  OUTPUT  .png for a picture; .mp4 (H.264, audio copied) or .y4m (raw YUV) for a video
+  OUTPUT  .png for a picture; for a video .mkv (every other stream, chapter and tag kept),
+          .mp4 (what MP4 holds kept, the rest named) or .y4m (raw YUV, the picture only);
+          10-bit video stays 10-bit with its colour and HDR metadata (velmo works in 8 bits)
 
 Options:
   --scale X            output size = input size x X, from 0 to 2 (default 1.5)
@@ -212,6 +234,10 @@ Options:
   --face-protection    lighter sharpening on skin tones
   --config-dir DIR     folder that receives velmo's configure.ini
                        (default: $XDG_CACHE_HOME/velmo or ~/.cache/velmo)
+  --codec NAME         video encoder for .mp4 and .mkv: libx264 (default), libx265,
+                       libsvtav1, libaom-av1, ffv1 (lossless, .mkv) or any other present
+  --crf N              constant quality of the encoder (libx264 default 18; lower is better)
+  --preset NAME        speed preset of the encoder (libx264 default medium)
   --compare FILE.png   also write the plainly stretched input beside the velmo output
                        (the first frame of a video)
   --verbose            show velmo's own log lines

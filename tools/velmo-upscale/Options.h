@@ -7,7 +7,14 @@
 
 namespace velmo_upscale {
 
-enum class OutputKind { Png, Mp4, Y4m };
+enum class OutputKind { Png, Mp4, Mkv, Y4m };
+
+// The video encoder a run asks for and its quality settings; empty fields: the tool's defaults.
+struct EncoderRequest {
+    std::string codec;
+    std::string crf;
+    std::string preset;
+};
 
 struct Options {
     std::string input;
@@ -26,6 +33,7 @@ struct Options {
     std::string config_dir;   // empty: the default cache folder
     std::string compare_path; // empty: no comparison picture
     bool verbose = false;     // let velmo's own log lines through
+    EncoderRequest encoder;
 
     bool show_help = false;
 };
@@ -34,7 +42,7 @@ struct Options {
 // With --help anywhere, returns at once with show_help set and nothing else checked.
 Options parse_options(int argc, const char* const argv[]);
 
-// The output kind from the file name's extension (case-insensitive): .png, .mp4, .y4m.
+// The output kind from the file name's extension (case-insensitive): .png, .mp4, .mkv, .y4m.
 // Throws ToolError(kExitUsage) for any other name.
 OutputKind output_kind_for(const std::string& path);
 

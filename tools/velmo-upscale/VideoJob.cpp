@@ -1,12 +1,15 @@
 // A video through velmo frame by frame: decoded, uploaded, upscaled, read back, encoded, with the
-// other streams copied alongside where the output container takes them.
+// other streams, chapters and tags copied alongside where the output container takes them.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "EglSession.h"
 #include "ImageOps.h"
 #include "Jobs.h"
+#include "OutputCheck.h"
 #include "OutputFile.h"
 #include "PngIo.h"
 #include "Progress.h"
@@ -19,15 +22,45 @@
 namespace velmo_upscale {
 namespace {
 
-const char* media_name(AVMediaType type)
-{
-    const char* name = av_get_media_type_string(type);
-    return name ? name : "data";
-}
-
 std::string plural(int64_t count, const std::string& word)
 {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+// The codec, and the file name of an attachment: "subrip", "ttf font.ttf".
+std::string described(const AVStream& stream)
+{
+    std::string text = avcodec_get_name(stream.codecpar->codec_id);
+    if (const AVDictionaryEntry* file = av_dict_get(stream.metadata, "filename", nullptr, 0))
+        text += std::string(" ") + file->value;
+    return text;
+}
+
+void note(const std::string& text)
+{
+    std::fprintf(stderr, "velmo-upscale: note: %s\n", text.c_str());
+}
+
+// "1 audio stream, 2 subtitle streams copied", counted by kind in the order streams first appear.
+std::string copied_text(const AVFormatContext& input, const std::vector<int>& copied_as, int video_index)
+{
+    std::vector<std::pair<AVMediaType, int>> counts;
+    for (unsigned i = 0; i < input.nb_streams; ++i) {
+        if (copied_as[i] < 0 || static_cast<int>(i) == video_index)
+            continue;
+        AVMediaType type = input.streams[i]->codecpar->codec_type;
+        auto count = std::find_if(counts.begin(), counts.end(), [type](const auto& c) { return c.first == type; });
+        if (count == counts.end())
+            counts.emplace_back(type, 1);
+        else
+            ++count->second;
+    }
+    if (counts.empty())
+        return "no other stream copied";
+    std::string text;
+    for (const auto& [type, count] : counts)
+        text += (text.empty() ? "" : ", ") + plural(count, stream_kind(type));
+    return text + " copied";
 }
 
 } // namespace
@@ -46,29 +79,31 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     format.color = info.color;
     format.sample_aspect_ratio = info.sample_aspect_ratio;
     format.display_matrix = info.display_matrix;
+    format.bit_depth = info.bit_depth;
+    format.mastering_display = info.mastering_display;
+    format.content_light = info.content_light;
 
     OutputFile output(options.output);
     std::unique_ptr<OutputFile> compare;
     if (!options.compare_path.empty())
         compare = std::make_unique<OutputFile>(options.compare_path);
-    VideoWriter writer(output.temporary_path(), options.output_kind, format);
+    VideoWriter writer(output.temporary_path(), options.output_kind, format, options.encoder);
+    if (!writer.downgrade().empty())
+        note(writer.downgrade());
 
     const AVFormatContext* input = reader.container();
+    const int video_index = reader.video_stream_index();
     std::vector<int> copied_as(input->nb_streams, -1);
-    int copied = 0;
+    copied_as[static_cast<size_t>(video_index)] = 0;
+    writer.keep_items_of(*input, *input->streams[video_index]);
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream* stream = input->streams[i];
-        if (static_cast<int>(i) == reader.video_stream_index() || stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+        if (static_cast<int>(i) == video_index)
             continue;
-        copied_as[i] = writer.add_copied_stream(*stream->codecpar, stream->time_base);
-        if (copied_as[i] >= 0) {
-            ++copied;
-        } else {
-            const char* codec = avcodec_get_name(stream->codecpar->codec_id);
-            std::fprintf(stderr, "velmo-upscale: note: %s stream #%u (%s) cannot go into %s; left out\n",
-                         media_name(stream->codecpar->codec_type), i, codec,
-                         options.output_kind == OutputKind::Y4m ? "Y4M" : "MP4");
-        }
+        copied_as[i] = writer.add_copied_stream(*stream);
+        if (copied_as[i] < 0)
+            note(stream_name(*stream) + " (" + described(*stream) + ") cannot go into " + writer.format_name() +
+                 "; left out");
     }
     writer.start();
 
@@ -97,6 +132,8 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     if (progress.frames_done() == 0)
         throw ToolError(kExitInput, "no frame of '" + options.input + "' could be decoded");
     writer.finish();
+    for (const std::string& item : items_left_out(*input, copied_as, output.temporary_path()))
+        note(std::string(writer.format_name()) + " output left out " + item);
     output.commit();
     if (compare)
         compare->commit();
@@ -107,8 +144,11 @@ std::string upscale_video(const Options& options, const std::string& config_fold
                   static_cast<double>(progress.frames_done()) / seconds, av_q2d(info.frame_rate));
     std::string summary = options.input + " " + size_text(info.width, info.height) + " -> " + options.output + " " +
                           size_text(format.width, format.height) + ": " + plural(progress.frames_done(), "frame") +
-                          timing + ", " + writer.encoder_description() + ", " +
-                          plural(copied, "audio stream") + " copied, " +
+                          timing + ", " + writer.encoder_description() +
+                          (info.bit_depth > 8 ? ", " + std::to_string(info.bit_depth) +
+                                                    "-bit input processed at 8 bits per channel"
+                                              : "") +
+                          ", " + copied_text(*input, copied_as, video_index) + ", " +
                           (velmo_upscales(options.priority, info.width, info.height)
                                ? "upscaled"
                                : "stretched only (priority " + std::to_string(options.priority) + ")") +

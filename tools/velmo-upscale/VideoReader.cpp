@@ -103,11 +103,25 @@ VideoReader::VideoReader(const std::string& path) : _path(path)
                              : (parameters->height < 720 ? AVCOL_SPC_SMPTE170M : AVCOL_SPC_BT709);
     _info.color.primaries = parameters->color_primaries;
     _info.sample_aspect_ratio = av_guess_sample_aspect_ratio(_format, stream, nullptr);
-    size_t matrix_size = 0;
-    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &matrix_size);
-    if (matrix)
-        _info.display_matrix.assign(matrix, matrix + matrix_size);
     _info.color.transfer = parameters->color_trc;
+    // Range means something for YUV only; an RGB input is written in the usual limited range.
+    auto format = static_cast<AVPixelFormat>(parameters->format);
+    if (is_yuv(format))
+        _info.color.range = parameters->color_range;
+    if (format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P ||
+        format == AV_PIX_FMT_YUVJ440P)
+        _info.color.range = AVCOL_RANGE_JPEG;
+    if (const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format))
+        _info.bit_depth = descriptor->comp[0].depth;
+    auto side_data = [stream](AVPacketSideDataType type, std::vector<uint8_t>& copy) {
+        size_t size = 0;
+        const uint8_t* data = av_stream_get_side_data(stream, type, &size);
+        if (data)
+            copy.assign(data, data + size);
+    };
+    side_data(AV_PKT_DATA_DISPLAYMATRIX, _info.display_matrix);
+    side_data(AV_PKT_DATA_MASTERING_DISPLAY_METADATA, _info.mastering_display);
+    side_data(AV_PKT_DATA_CONTENT_LIGHT_LEVEL, _info.content_light);
 }
 
 VideoReader::~VideoReader()

@@ -21,6 +21,9 @@ struct VideoInfo {
     VideoColor color;
     AVRational sample_aspect_ratio{0, 1}; // 0/1 when unknown
     std::vector<uint8_t> display_matrix;   // the rotation a player applies; empty when none
+    int bit_depth = 8;                     // bits per sample as stored
+    std::vector<uint8_t> mastering_display; // HDR side data of the stream; empty when none
+    std::vector<uint8_t> content_light;
     std::string codec_name;
 };
 

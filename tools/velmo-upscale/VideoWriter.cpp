@@ -2,61 +2,141 @@
 #include "VideoWriter.h"
 
 extern "C" {
-#include <libavutil/opt.h>
+#include <libavutil/mastering_display_metadata.h>
 #include <libavutil/pixdesc.h>
 }
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "EncoderChoice.h"
 #include "ToolError.h"
 
 namespace velmo_upscale {
 namespace {
 
-// libx264 needs even sides for 4:2:0; odd-sized results keep full chroma instead of being cropped.
-AVPixelFormat pixel_format_for(const VideoFormat& format)
+const char* muxer_for(OutputKind kind)
 {
-    return (format.width % 2 == 0 && format.height % 2 == 0) ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV444P;
+    switch (kind) {
+    case OutputKind::Y4m:
+        return "yuv4mpegpipe";
+    case OutputKind::Mkv:
+        return "matroska";
+    default:
+        return "mp4";
+    }
 }
 
-bool encoder_takes(const AVCodec* codec, AVPixelFormat format)
+void add_side_data(AVStream* stream, AVPacketSideDataType type, const std::vector<uint8_t>& data)
 {
-    if (!codec->pix_fmts)
-        return true;
-    for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
-        if (*p == format)
-            return true;
-    return false;
+    if (data.empty())
+        return;
+    uint8_t* copy = av_stream_new_side_data(stream, type, data.size());
+    if (!copy)
+        throw std::bad_alloc();
+    std::memcpy(copy, data.data(), data.size());
 }
 
-// H.264 through libx264 where Debian's libavcodec has it, otherwise MPEG-4 Part 2, which every
-// libavcodec build can write and MP4 carries.
-const AVCodec* mp4_encoder(AVPixelFormat format)
+long scaled(AVRational value, double unit)
 {
-    const AVCodec* x264 = avcodec_find_encoder_by_name("libx264");
-    if (x264 && encoder_takes(x264, format))
-        return x264;
-    return avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+    return std::lround(av_q2d(value) * unit);
+}
+
+// libx265 writes HDR10 metadata into the bitstream only from its own parameters; containers
+// without a place for it (MP4 in this FFmpeg) then still carry it inside the video.
+std::string x265_hdr_parameters(const VideoFormat& format)
+{
+    std::string parameters;
+    if (format.mastering_display.size() >= sizeof(AVMasteringDisplayMetadata)) {
+        AVMasteringDisplayMetadata display;
+        std::memcpy(&display, format.mastering_display.data(), sizeof display);
+        if (display.has_primaries && display.has_luminance) {
+            // Chromaticities in 0.00002 steps, luminance in 0.0001 cd/m2; green, blue, red order.
+            auto point = [](const AVRational xy[2]) {
+                return "(" + std::to_string(scaled(xy[0], 50000)) + "," + std::to_string(scaled(xy[1], 50000)) + ")";
+            };
+            parameters += "master-display=G" + point(display.display_primaries[1]) + "B" +
+                          point(display.display_primaries[2]) + "R" + point(display.display_primaries[0]) + "WP" +
+                          point(display.white_point) + "L(" + std::to_string(scaled(display.max_luminance, 10000)) +
+                          "," + std::to_string(scaled(display.min_luminance, 10000)) + ")";
+        }
+    }
+    if (format.content_light.size() >= sizeof(AVContentLightMetadata)) {
+        AVContentLightMetadata light;
+        std::memcpy(&light, format.content_light.data(), sizeof light);
+        parameters += std::string(parameters.empty() ? "" : ":") + "max-cll=" + std::to_string(light.MaxCLL) + "," +
+                      std::to_string(light.MaxFALL);
+    }
+    return parameters.empty() ? parameters : "hdr10=1:" + parameters;
+}
+
+// The parameters, time base and, from `source`, the tags, marks and side data of a copied stream.
+void copy_stream(AVStream& stream, const AVCodecParameters& parameters, AVRational time_base, const AVStream* source)
+{
+    if (avcodec_parameters_copy(stream.codecpar, &parameters) < 0)
+        throw std::bad_alloc();
+    // The source container's codec tag may mean nothing here; let the muxer choose its own.
+    stream.codecpar->codec_tag = 0;
+    stream.time_base = time_base;
+    if (!source)
+        return;
+    if (av_dict_copy(&stream.metadata, source->metadata, 0) < 0)
+        throw std::bad_alloc();
+    stream.disposition = source->disposition;
+    for (int i = 0; i < source->nb_side_data; ++i) {
+        const AVPacketSideData& data = source->side_data[i];
+        add_side_data(&stream, data.type, std::vector<uint8_t>(data.data, data.data + data.size));
+    }
+}
+
+// Whether the muxer starts a file holding this stream alone. Some codecs it lists as carried it
+// still refuses (FLAC and TrueHD in MP4 are experimental in this FFmpeg), which would otherwise
+// fail the whole output when its header is written.
+bool muxer_accepts(const AVOutputFormat* format, const AVStream& source)
+{
+    struct Trial {
+        AVFormatContext* context = nullptr;
+        ~Trial()
+        {
+            if (context && context->pb) {
+                uint8_t* written = nullptr;
+                avio_close_dyn_buf(context->pb, &written);
+                av_free(written);
+                context->pb = nullptr;
+            }
+            avformat_free_context(context);
+        }
+    } trial;
+    if (avformat_alloc_output_context2(&trial.context, format, nullptr, nullptr) < 0 || !trial.context)
+        throw std::bad_alloc();
+    AVStream* stream = avformat_new_stream(trial.context, nullptr);
+    if (!stream || avio_open_dyn_buf(&trial.context->pb) < 0)
+        throw std::bad_alloc();
+    copy_stream(*stream, *source.codecpar, source.time_base, &source);
+    return avformat_write_header(trial.context, nullptr) >= 0;
 }
 
 } // namespace
 
-VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFormat& format)
+VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFormat& format,
+                         const EncoderRequest& request)
     : _path(path), _kind(kind)
 {
-    const char* muxer = kind == OutputKind::Y4m ? "yuv4mpegpipe" : "mp4";
+    const char* muxer = muxer_for(kind);
     int result = avformat_alloc_output_context2(&_container, nullptr, muxer, path.c_str());
     if (result < 0 || !_container)
         fail("cannot set up the " + std::string(muxer) + " muxer", result);
+    // Y4M's 10-bit layouts are FFmpeg's extension of the format, which its muxer writes on request.
+    if (kind == OutputKind::Y4m)
+        _container->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
 
-    AVPixelFormat pixel_format = pixel_format_for(format);
-    const AVCodec* codec = kind == OutputKind::Y4m ? avcodec_find_encoder(AV_CODEC_ID_WRAPPED_AVFRAME)
-                                                   : mp4_encoder(pixel_format);
-    if (!codec)
-        throw ToolError(kExitOutput, "cannot write '" + path + "': this FFmpeg build has no suitable video encoder");
-    if (!encoder_takes(codec, pixel_format))
-        pixel_format = AV_PIX_FMT_YUV420P;
+    EncoderChoice choice = choose_encoder(request, kind == OutputKind::Y4m ? nullptr : _container->oformat,
+                                          format.width, format.height, format.bit_depth);
+    const AVCodec* codec = choice.codec;
+    AVPixelFormat pixel_format = choice.pixel_format;
+    _downgrade = choice.downgrade;
 
     _encoder.reset(avcodec_alloc_context3(codec));
     _frame.reset(av_frame_alloc());
@@ -64,6 +144,7 @@ VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFo
     if (!_encoder || !_frame || !_packet)
         throw std::bad_alloc();
 
+    bool full_range = format.color.range == AVCOL_RANGE_JPEG;
     AVCodecContext& encoder = *_encoder;
     encoder.width = format.width;
     encoder.height = format.height;
@@ -77,23 +158,32 @@ VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFo
     encoder.colorspace = format.color.matrix;
     encoder.color_primaries = format.color.primaries;
     encoder.color_trc = format.color.transfer;
-    encoder.color_range = AVCOL_RANGE_MPEG;
+    encoder.color_range = full_range ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
     encoder.thread_count = 0;
     if (_container->oformat->flags & AVFMT_GLOBALHEADER)
         encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* settings = nullptr;
-    if (std::string(codec->name) == "libx264") {
-        av_dict_set(&settings, "preset", "medium", 0);
-        av_dict_set(&settings, "crf", "18", 0);
-    } else if (codec->id == AV_CODEC_ID_MPEG4) {
+    for (const auto& [name, value] : choice.settings)
+        av_dict_set(&settings, name.c_str(), value.c_str(), 0);
+    if (codec->id == AV_CODEC_ID_MPEG4 && request.crf.empty()) {
         encoder.flags |= AV_CODEC_FLAG_QSCALE;
         encoder.global_quality = FF_QP2LAMBDA * 3;
+    }
+    // x265 and SVT-AV1 log through their own channels rather than FFmpeg's: quiet them the same way.
+    if (std::string(codec->name) == "libx265") {
+        std::string parameters = std::string("log-level=") + (ffmpeg_verbose() ? "warning" : "error");
+        std::string hdr = x265_hdr_parameters(format);
+        av_dict_set(&settings, "x265-params", (parameters + (hdr.empty() ? "" : ":" + hdr)).c_str(), 0);
+    } else if (std::string(codec->name) == "libsvtav1") {
+        ::setenv("SVT_LOG", ffmpeg_verbose() ? "2" : "1", 0);
     }
     result = avcodec_open2(_encoder.get(), codec, &settings);
     av_dict_free(&settings);
     if (result < 0)
         fail(std::string("the ") + codec->name + " encoder refused " + std::to_string(format.width) + "x" +
-                 std::to_string(format.height) + " frames",
+                 std::to_string(format.height) + " " + av_get_pix_fmt_name(pixel_format) + " frames" +
+                 (request.crf.empty() ? "" : " at --crf " + request.crf) +
+                 (request.preset.empty() ? "" : " with --preset " + request.preset),
              result);
 
     _video_stream = avformat_new_stream(_container, nullptr);
@@ -103,12 +193,9 @@ VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFo
     _video_stream->time_base = encoder.time_base;
     _video_stream->sample_aspect_ratio = encoder.sample_aspect_ratio;
     _video_stream->avg_frame_rate = format.frame_rate;
-    if (!format.display_matrix.empty()) {
-        uint8_t* matrix = av_stream_new_side_data(_video_stream, AV_PKT_DATA_DISPLAYMATRIX, format.display_matrix.size());
-        if (!matrix)
-            throw std::bad_alloc();
-        std::memcpy(matrix, format.display_matrix.data(), format.display_matrix.size());
-    }
+    add_side_data(_video_stream, AV_PKT_DATA_DISPLAYMATRIX, format.display_matrix);
+    add_side_data(_video_stream, AV_PKT_DATA_MASTERING_DISPLAY_METADATA, format.mastering_display);
+    add_side_data(_video_stream, AV_PKT_DATA_CONTENT_LIGHT_LEVEL, format.content_light);
     _video_stream->r_frame_rate = format.frame_rate;
 
     _frame->format = pixel_format;
@@ -123,7 +210,8 @@ VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFo
     if (!_converter)
         throw std::bad_alloc();
     const int* coefficients = sws_coefficients_for(format.color.matrix);
-    sws_setColorspaceDetails(_converter.get(), coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
+    sws_setColorspaceDetails(_converter.get(), coefficients, 1, coefficients, full_range ? 1 : 0, 0, 1 << 16,
+                             1 << 16);
 }
 
 VideoWriter::~VideoWriter()
@@ -147,11 +235,59 @@ int VideoWriter::add_copied_stream(const AVCodecParameters& parameters, AVRation
     AVStream* stream = avformat_new_stream(_container, nullptr);
     if (!stream)
         throw std::bad_alloc();
-    avcodec_parameters_copy(stream->codecpar, &parameters);
-    // The source container's codec tag may mean nothing here; let the muxer choose its own.
-    stream->codecpar->codec_tag = 0;
-    stream->time_base = time_base;
+    copy_stream(*stream, parameters, time_base, nullptr);
     return stream->index;
+}
+
+int VideoWriter::add_copied_stream(const AVStream& source)
+{
+    // Attachments have no packets: the file travels in the parameters' extra data, its name and
+    // type in the tags. Of the tool's outputs only Matroska carries them.
+    bool attachment = source.codecpar->codec_type == AVMEDIA_TYPE_ATTACHMENT;
+    if (attachment ? _kind != OutputKind::Mkv
+                   : avformat_query_codec(_container->oformat, source.codecpar->codec_id, FF_COMPLIANCE_NORMAL) != 1)
+        return -1;
+    if (!muxer_accepts(_container->oformat, source))
+        return -1;
+    AVStream* stream = avformat_new_stream(_container, nullptr);
+    if (!stream)
+        throw std::bad_alloc();
+    copy_stream(*stream, *source.codecpar, source.time_base, &source);
+    return stream->index;
+}
+
+void VideoWriter::keep_items_of(const AVFormatContext& input, const AVStream& video)
+{
+    const AVDictionaryEntry* tag = nullptr;
+    while ((tag = av_dict_get(input.metadata, "", tag, AV_DICT_IGNORE_SUFFIX)))
+        if (!is_encoding_tag(tag->key) && av_dict_set(&_container->metadata, tag->key, tag->value, 0) < 0)
+            throw std::bad_alloc();
+    while ((tag = av_dict_get(video.metadata, "", tag, AV_DICT_IGNORE_SUFFIX)))
+        if (!is_encoding_tag(tag->key) && av_dict_set(&_video_stream->metadata, tag->key, tag->value, 0) < 0)
+            throw std::bad_alloc();
+    _video_stream->disposition = video.disposition;
+
+    for (unsigned i = 0; i < input.nb_chapters; ++i) {
+        const AVChapter& source = *input.chapters[i];
+        auto* chapter = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+        if (!chapter)
+            throw std::bad_alloc();
+        chapter->id = source.id;
+        chapter->time_base = source.time_base;
+        chapter->start = source.start;
+        chapter->end = source.end;
+        auto** chapters = static_cast<AVChapter**>(
+            av_realloc_array(_container->chapters, _container->nb_chapters + 1, sizeof(AVChapter*)));
+        if (!chapters) {
+            av_free(chapter);
+            throw std::bad_alloc();
+        }
+        // The container owns its chapters from here on and frees them with itself.
+        _container->chapters = chapters;
+        chapters[_container->nb_chapters++] = chapter;
+        if (av_dict_copy(&chapter->metadata, source.metadata, 0) < 0)
+            throw std::bad_alloc();
+    }
 }
 
 void VideoWriter::start()
@@ -161,7 +297,10 @@ void VideoWriter::start()
         fail("cannot open the file", result);
     _started = true;
     AVDictionary* settings = nullptr;
-    if (_kind == OutputKind::Mp4) {
+    if (_kind == OutputKind::Mkv) {
+        // Marks copied as they are; only a video or audio type without any default gets one.
+        av_dict_set(&settings, "default_mode", "infer_no_subs", 0);
+    } else if (_kind == OutputKind::Mp4) {
         av_dict_set(&settings, "movflags", "+faststart", 0);
         // The edit list that places a late first frame counts in the movie time scale, by default
         // milliseconds; counting in the video's own units keeps its first timestamp exact.
@@ -230,6 +369,18 @@ void VideoWriter::finish()
     if (result < 0)
         fail("cannot close the file", result);
     _finished = true;
+}
+
+const char* VideoWriter::format_name() const
+{
+    switch (_kind) {
+    case OutputKind::Y4m:
+        return "Y4M";
+    case OutputKind::Mkv:
+        return "MKV";
+    default:
+        return "MP4";
+    }
 }
 
 std::string VideoWriter::encoder_description() const

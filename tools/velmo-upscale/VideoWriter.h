@@ -1,5 +1,5 @@
-// Encodes RGBA8 frames into an MP4 (H.264 through libx264) or a Y4M file and muxes packets of
-// other streams into it unchanged.
+// Encodes RGBA8 frames into an MP4 or Matroska file (libx264 or the encoder asked for) or a Y4M
+// file, and muxes the other streams, chapters and tags of the input into it unchanged.
 #pragma once
 
 #include <cstdint>
@@ -22,13 +22,21 @@ struct VideoFormat {
     // applies carry over unchanged.
     AVRational sample_aspect_ratio{1, 1};
     std::vector<uint8_t> display_matrix;
+    // Bits per sample of the input: above 8 the output is written with 10 where the encoder can.
+    int bit_depth = 8;
+    // HDR side data as FFmpeg stores it (AVMasteringDisplayMetadata, AVContentLightMetadata);
+    // empty when the input has none.
+    std::vector<uint8_t> mastering_display;
+    std::vector<uint8_t> content_light;
 };
 
 class VideoWriter {
 public:
-    // Sets up the container and the video encoder; `path` is opened in start(). `kind` is Mp4 or Y4m.
-    // Throws ToolError(kExitOutput) when no suitable encoder exists or it refuses the format.
-    VideoWriter(const std::string& path, OutputKind kind, const VideoFormat& format);
+    // Sets up the container and the video encoder; `path` is opened in start(). `kind` is Mp4, Mkv
+    // or Y4m. Throws ToolError(kExitUsage) for an encoder request that cannot be met (see
+    // choose_encoder) and ToolError(kExitOutput) when the encoder refuses the format.
+    VideoWriter(const std::string& path, OutputKind kind, const VideoFormat& format,
+                const EncoderRequest& request = {});
     ~VideoWriter();
     VideoWriter(const VideoWriter&) = delete;
     VideoWriter& operator=(const VideoWriter&) = delete;
@@ -36,6 +44,12 @@ public:
     // Adds a stream whose packets are written as they come. Returns its index, or -1 when the
     // container cannot carry that codec (nothing is added then). Only before start().
     int add_copied_stream(const AVCodecParameters& parameters, AVRational time_base);
+    // The same for a stream of an input file, with its tags, marks (default, forced, ...) and side
+    // data; attachments such as fonts go into Matroska only.
+    int add_copied_stream(const AVStream& source);
+    // Carries over the file's tags and chapters and the upscaled stream's tags and marks, except
+    // those describing the old encoding. Only before start().
+    void keep_items_of(const AVFormatContext& input, const AVStream& video);
 
     // Opens the file and writes the header; throws ToolError(kExitOutput).
     void start();
@@ -49,6 +63,10 @@ public:
 
     // "libx264 (yuv420p)" and the like, for the summary.
     std::string encoder_description() const;
+    // Empty, or what the encoder could not keep of the input ("libx264 cannot write 10-bit ...").
+    const std::string& downgrade() const { return _downgrade; }
+    // The container's name for messages: "MP4", "MKV" or "Y4M".
+    const char* format_name() const;
     int64_t frames_written() const { return _frames_in; }
 
 private:
@@ -66,6 +84,7 @@ private:
     bool _started = false;
     bool _finished = false;
     int64_t _frames_in = 0;
+    std::string _downgrade;
 };
 
 } // namespace velmo_upscale

@@ -1,0 +1,194 @@
+// Encoder lookup, pixel format choice and the checks of --codec, --crf and --preset.
+#include "EncoderChoice.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+#include "ToolError.h"
+
+namespace velmo_upscale {
+namespace {
+
+const char* const kX26xPresets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                    "medium",    "slow",      "slower",   "veryslow", "placebo"};
+
+bool is_x26x(const AVCodec* codec)
+{
+    std::string name = codec->name;
+    return name == "libx264" || name == "libx265";
+}
+
+[[noreturn]] void usage_error(const std::string& message)
+{
+    throw ToolError(kExitUsage, message);
+}
+
+bool takes(const AVCodec* codec, AVPixelFormat format)
+{
+    if (!codec->pix_fmts)
+        return true;
+    for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
+        if (*p == format)
+            return true;
+    return false;
+}
+
+int depth_of(AVPixelFormat format)
+{
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    return descriptor ? descriptor->comp[0].depth : 8;
+}
+
+// An encoder by its name ("libx265"), or any encoder of a format named like FFmpeg names it ("hevc").
+const AVCodec* find_encoder(const std::string& name)
+{
+    if (const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str()))
+        return codec;
+    const AVCodecDescriptor* format = avcodec_descriptor_get_by_name(name.c_str());
+    return format ? avcodec_find_encoder(format->id) : nullptr;
+}
+
+const AVOption* private_option(const AVCodec* codec, const char* name)
+{
+    if (!codec->priv_class)
+        return nullptr;
+    return av_opt_find(const_cast<AVClass**>(&codec->priv_class), name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ);
+}
+
+std::string number_text(double value)
+{
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+// The --crf range an encoder takes: the quantizer scale of the formats the tool names, otherwise
+// what the encoder's own option declares.
+void crf_range(const AVCodec* codec, const AVOption& option, double& low, double& high)
+{
+    std::string name = codec->name;
+    low = 0;
+    high = option.max;
+    if (is_x26x(codec))
+        high = 51;
+    else if (name == "libsvtav1" || name == "libaom-av1")
+        high = 63;
+}
+
+void check_crf(const AVCodec* codec, const std::string& value)
+{
+    const AVOption* option = private_option(codec, "crf");
+    if (!option)
+        usage_error(std::string("the ") + codec->name + " encoder takes no --crf" +
+                    (codec->capabilities & AV_CODEC_CAP_LOSSLESS || std::string(codec->name) == "ffv1"
+                         ? " (it is lossless)"
+                         : ""));
+    double number = std::strtod(value.c_str(), nullptr);
+    double low = 0, high = 0;
+    crf_range(codec, *option, low, high);
+    bool whole_only = option->type == AV_OPT_TYPE_INT || option->type == AV_OPT_TYPE_INT64;
+    if (number < low || number > high || (whole_only && number != std::floor(number)))
+        usage_error(std::string("the ") + codec->name + " encoder takes --crf " + (whole_only ? "whole numbers " : "") +
+                    "from " + number_text(low) + " to " + number_text(high) + ", not '" + value + "'");
+}
+
+void check_preset(const AVCodec* codec, const std::string& value)
+{
+    const AVOption* option = private_option(codec, "preset");
+    if (!option)
+        usage_error(std::string("the ") + codec->name + " encoder takes no --preset");
+    if (option->type == AV_OPT_TYPE_INT || option->type == AV_OPT_TYPE_INT64) {
+        char* end = nullptr;
+        long number = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || number < option->min || number > option->max)
+            usage_error(std::string("the ") + codec->name + " encoder takes --preset from " + number_text(option->min) +
+                        " (slowest) to " + number_text(option->max) + ", not '" + value + "'");
+    } else if (is_x26x(codec) && std::find(std::begin(kX26xPresets), std::end(kX26xPresets), value) ==
+                                     std::end(kX26xPresets)) {
+        std::string names;
+        for (const char* name : kX26xPresets)
+            names += std::string(names.empty() ? "" : ", ") + name;
+        usage_error(std::string("the ") + codec->name + " encoder takes --preset " + names + ", not '" + value + "'");
+    }
+}
+
+AVPixelFormat pixel_format_for(const AVCodec* codec, int width, int height, int bit_depth)
+{
+    bool even = width % 2 == 0 && height % 2 == 0;
+    bool deep = bit_depth > 8;
+    AVPixelFormat wanted = even ? (deep ? AV_PIX_FMT_YUV420P10 : AV_PIX_FMT_YUV420P)
+                                : (deep ? AV_PIX_FMT_YUV444P10 : AV_PIX_FMT_YUV444P);
+    if (takes(codec, wanted))
+        return wanted;
+    // Same depth first: an encoder without 4:4:4 at 10 bits keeps the depth and loses chroma.
+    AVPixelFormat same_depth = deep ? AV_PIX_FMT_YUV420P10 : AV_PIX_FMT_YUV420P;
+    if (takes(codec, same_depth))
+        return same_depth;
+    return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, wanted, 0, nullptr);
+}
+
+} // namespace
+
+EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat* container, int width, int height,
+                             int bit_depth)
+{
+    EncoderChoice choice;
+    if (!container) {
+        choice.codec = avcodec_find_encoder(AV_CODEC_ID_WRAPPED_AVFRAME);
+    } else if (!request.codec.empty()) {
+        choice.codec = find_encoder(request.codec);
+        if (!choice.codec)
+            usage_error("--codec " + request.codec + ": this FFmpeg build has no encoder of that name");
+        if (choice.codec->type != AVMEDIA_TYPE_VIDEO)
+            usage_error("--codec " + request.codec + ": " + choice.codec->name + " is not a video encoder");
+        if (avformat_query_codec(container, choice.codec->id, FF_COMPLIANCE_NORMAL) != 1)
+            usage_error("--codec " + request.codec + ": " + avcodec_get_name(choice.codec->id) +
+                        " video cannot go into " + (std::string(container->name) == "mp4" ? "MP4" : container->name) +
+                        "; write a .mkv file or choose another encoder");
+    } else {
+        // libx264 where Debian's libavcodec has it, otherwise MPEG-4 Part 2, which every libavcodec
+        // build can write and MP4 carries.
+        choice.codec = avcodec_find_encoder_by_name("libx264");
+        if (!choice.codec)
+            choice.codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+    }
+    if (!choice.codec)
+        throw ToolError(kExitOutput, "this FFmpeg build has no suitable video encoder");
+
+    if (!request.crf.empty())
+        check_crf(choice.codec, request.crf);
+    if (!request.preset.empty())
+        check_preset(choice.codec, request.preset);
+
+    choice.pixel_format = pixel_format_for(choice.codec, width, height, bit_depth);
+    if (choice.pixel_format == AV_PIX_FMT_NONE)
+        choice.pixel_format = AV_PIX_FMT_YUV420P;
+    int written_depth = depth_of(choice.pixel_format);
+    if (bit_depth > 8 && written_depth < std::min(bit_depth, 10))
+        choice.downgrade = std::string(choice.codec->name) + " cannot write " + std::to_string(bit_depth) +
+                           "-bit video; written " + std::to_string(written_depth) + "-bit";
+
+    std::string name = choice.codec->name;
+    std::string crf = request.crf;
+    std::string preset = request.preset;
+    if (name == "libx264") {
+        if (crf.empty())
+            crf = "18";
+        if (preset.empty())
+            preset = "medium";
+    }
+    if (!crf.empty())
+        choice.settings.emplace_back("crf", crf);
+    if (!preset.empty())
+        choice.settings.emplace_back("preset", preset);
+    return choice;
+}
+
+} // namespace velmo_upscale
