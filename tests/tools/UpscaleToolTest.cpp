@@ -145,14 +145,20 @@ public:
         const AVDictionaryEntry* entry = av_dict_get(tags, key, nullptr, 0);
         return entry ? entry->value : "";
     }
-    // Timestamps and durations of one stream's packets, in its time base.
-    std::vector<std::pair<int64_t, int64_t>> packets(int stream)
+    // Start and end in milliseconds of one stream's packets that hold more than `least` bytes,
+    // and their bytes.
+    std::vector<std::pair<int64_t, int64_t>> packets(int stream, std::string* bytes = nullptr, int least = 0)
     {
         std::vector<std::pair<int64_t, int64_t>> result;
+        AVRational base = _format->streams[stream]->time_base;
         AVPacket* packet = av_packet_alloc();
         while (av_read_frame(_format, packet) >= 0) {
-            if (packet->stream_index == stream)
-                result.emplace_back(packet->pts, packet->duration);
+            if (packet->stream_index == stream && packet->size > least) {
+                int64_t start = av_rescale_q(packet->pts, base, AVRational{1, 1000});
+                result.emplace_back(start, start + av_rescale_q(packet->duration, base, AVRational{1, 1000}));
+                if (bytes)
+                    bytes->append(reinterpret_cast<const char*>(packet->data), static_cast<size_t>(packet->size));
+            }
             av_packet_unref(packet);
         }
         av_packet_free(&packet);
@@ -162,6 +168,33 @@ public:
 private:
     AVFormatContext* _format = nullptr;
 };
+
+// The first stream of `from` as a bare elementary stream, whose only metadata is what the video
+// bitstream itself carries.
+void write_elementary_stream(const std::string& from, const std::string& to, const char* muxer)
+{
+    OpenedFile input(from);
+    ASSERT_TRUE(input.is_open());
+    AVFormatContext* output = nullptr;
+    ASSERT_GE(avformat_alloc_output_context2(&output, nullptr, muxer, to.c_str()), 0);
+    AVStream* stream = avformat_new_stream(output, nullptr);
+    avcodec_parameters_copy(stream->codecpar, input->streams[0]->codecpar);
+    stream->time_base = input->streams[0]->time_base;
+    ASSERT_GE(avio_open(&output->pb, to.c_str(), AVIO_FLAG_WRITE), 0);
+    ASSERT_GE(avformat_write_header(output, nullptr), 0);
+    AVPacket* packet = av_packet_alloc();
+    while (av_read_frame(const_cast<AVFormatContext*>(input.operator->()), packet) >= 0) {
+        if (packet->stream_index == 0) {
+            av_packet_rescale_ts(packet, input->streams[0]->time_base, stream->time_base);
+            av_interleaved_write_frame(output, packet);
+        }
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    av_write_trailer(output);
+    avio_closep(&output->pb);
+    avformat_free_context(output);
+}
 
 double mean_level(const RgbaImage& image)
 {
@@ -447,17 +480,15 @@ TEST_F(UpscaleToolTest, MkvKeepsEveryStreamChapterAndTagAndMp4NamesWhatItLeavesO
     std::vector<uint8_t> expected_font = sample_font();
     EXPECT_EQ(std::vector<uint8_t>(font.codecpar->extradata, font.codecpar->extradata + font.codecpar->extradata_size),
               expected_font);
-    std::vector<std::pair<int64_t, int64_t>> timing;
-    for (auto [pts, duration] : mkv.packets(2))
-        timing.emplace_back(av_rescale_q(pts, subtitles.time_base, AVRational{1, 1000}),
-                            av_rescale_q(duration, subtitles.time_base, AVRational{1, 1000}));
-    EXPECT_EQ(timing, (std::vector<std::pair<int64_t, int64_t>>{{0, 200}, {250, 200}}));
+    const std::vector<std::pair<int64_t, int64_t>> subtitle_times = {{0, 200}, {250, 450}};
+    EXPECT_EQ(mkv.packets(2), subtitle_times);
 
-    // MP4 holds the title and the chapters, but neither SubRip, PCM nor attachments, nor a track title.
+    // MP4 holds the title and the chapters, the subtitles as its own timed text, but neither PCM
+    // nor attachments, nor a track title.
     result = run({folder.path("in.mkv"), folder.path("out.mp4")});
     ASSERT_EQ(result.status, 0) << result.err;
     for (const char* item : {"audio stream #1 (pcm_s16le) cannot go into MP4; left out",
-                             "subtitle stream #2 (subrip) cannot go into MP4; left out",
+                             "subtitle stream #2 (subrip) written as mov_text, which MP4 holds",
                              "attachment #3 (ttf font.ttf) cannot go into MP4; left out",
                              "MP4 output left out the tag 'title' of video stream #0"})
         EXPECT_NE(result.err.find(std::string("velmo-upscale: note: ") + item), std::string::npos) << result.err;
@@ -465,6 +496,18 @@ TEST_F(UpscaleToolTest, MkvKeepsEveryStreamChapterAndTagAndMp4NamesWhatItLeavesO
     OpenedFile mp4(folder.path("out.mp4"));
     EXPECT_EQ(mp4.tag(mp4->metadata, "title"), "Harbour at dusk");
     EXPECT_EQ(mp4->nb_chapters, 2u);
+
+    // And back: MP4's timed text becomes SubRip in Matroska, words and times intact.
+    result = run({folder.path("out.mp4"), folder.path("back.mkv")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    OpenedFile back(folder.path("back.mkv"));
+    ASSERT_EQ(back->nb_streams, 2u);
+    EXPECT_EQ(back->streams[1]->codecpar->codec_id, AV_CODEC_ID_SUBRIP);
+    EXPECT_EQ(back.tag(back->streams[1]->metadata, "language"), "fra");
+    std::string text;
+    EXPECT_EQ(back.packets(1, &text, 2), subtitle_times);
+    EXPECT_NE(text.find("Bonjour"), std::string::npos) << text;
+    EXPECT_NE(text.find("Au revoir"), std::string::npos) << text;
 }
 
 TEST_F(UpscaleToolTest, TenBitHdrStaysTenBitWithItsMetadata)
@@ -511,6 +554,17 @@ TEST_F(UpscaleToolTest, TenBitHdrStaysTenBitWithItsMetadata)
         ASSERT_EQ(decoded.frames.size(), 6u);
         EXPECT_NEAR(mean_level(decoded.frames[3]), mean_level(input.frames[3]), 3.0) << c.output;
     }
+
+    // HDR10 metadata that only the HEVC bitstream carries reaches the container as well.
+    write_elementary_stream(folder.path("out.mp4"), folder.path("bare.hevc"), "hevc");
+    ToolRun bare = run({folder.path("bare.hevc"), folder.path("from-bare.mkv")});
+    ASSERT_EQ(bare.status, 0) << bare.err;
+    OpenedFile from_bare(folder.path("from-bare.mkv"));
+    auto* light = reinterpret_cast<const AVContentLightMetadata*>(
+        av_stream_get_side_data(from_bare->streams[0], AV_PKT_DATA_CONTENT_LIGHT_LEVEL, nullptr));
+    ASSERT_TRUE(light);
+    EXPECT_EQ(light->MaxCLL, 800u);
+    EXPECT_TRUE(av_stream_get_side_data(from_bare->streams[0], AV_PKT_DATA_MASTERING_DISPLAY_METADATA, nullptr));
 
     ToolRun y4m = run({folder.path("hdr.mkv"), folder.path("out.y4m")});
     ASSERT_EQ(y4m.status, 0) << y4m.err;

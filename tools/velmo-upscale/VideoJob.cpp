@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "EglSession.h"
+#include "HdrProbe.h"
 #include "ImageOps.h"
 #include "Jobs.h"
 #include "OutputCheck.h"
@@ -82,6 +83,10 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     format.bit_depth = info.bit_depth;
     format.mastering_display = info.mastering_display;
     format.content_light = info.content_light;
+    // HDR10 encoders put this metadata into the video itself; many containers never repeat it.
+    if (info.color.transfer == AVCOL_TRC_SMPTE2084 && format.mastering_display.empty() && format.content_light.empty())
+        hdr_metadata_of_first_frame(options.input, reader.video_stream_index(), format.mastering_display,
+                                    format.content_light);
 
     OutputFile output(options.output);
     std::unique_ptr<OutputFile> compare;
@@ -98,12 +103,18 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     writer.keep_items_of(*input, *input->streams[video_index]);
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream* stream = input->streams[i];
-        if (static_cast<int>(i) == video_index)
+        // The demuxer discards streams it has turned into something else, MP4's chapter track
+        // into chapters, say.
+        if (static_cast<int>(i) == video_index || stream->discard == AVDISCARD_ALL)
             continue;
         copied_as[i] = writer.add_copied_stream(*stream);
         if (copied_as[i] < 0)
             note(stream_name(*stream) + " (" + described(*stream) + ") cannot go into " + writer.format_name() +
                  "; left out");
+        else if (writer.copied_codec(copied_as[i]) != stream->codecpar->codec_id)
+            note(stream_name(*stream) + " (" + described(*stream) + ") written as " +
+                 avcodec_get_name(writer.copied_codec(copied_as[i])) + ", which " + writer.format_name() +
+                 " holds; styling may be simpler");
     }
     writer.start();
 

@@ -12,6 +12,7 @@ extern "C" {
 #include <new>
 
 #include "EncoderChoice.h"
+#include "SubtitleConverter.h"
 #include "ToolError.h"
 
 namespace velmo_upscale {
@@ -244,16 +245,37 @@ int VideoWriter::add_copied_stream(const AVStream& source)
     // Attachments have no packets: the file travels in the parameters' extra data, its name and
     // type in the tags. Of the tool's outputs only Matroska carries them.
     bool attachment = source.codecpar->codec_type == AVMEDIA_TYPE_ATTACHMENT;
-    if (attachment ? _kind != OutputKind::Mkv
-                   : avformat_query_codec(_container->oformat, source.codecpar->codec_id, FF_COMPLIANCE_NORMAL) != 1)
+    bool as_it_is = attachment ? _kind == OutputKind::Mkv
+                               : avformat_query_codec(_container->oformat, source.codecpar->codec_id,
+                                                      FF_COMPLIANCE_NORMAL) == 1;
+    if (as_it_is && muxer_accepts(_container->oformat, source)) {
+        AVStream* stream = avformat_new_stream(_container, nullptr);
+        if (!stream)
+            throw std::bad_alloc();
+        copy_stream(*stream, *source.codecpar, source.time_base, &source);
+        return stream->index;
+    }
+
+    AVCodecID text_format = SubtitleConverter::target_for(_kind, source.codecpar->codec_id);
+    if (text_format == AV_CODEC_ID_NONE)
         return -1;
-    if (!muxer_accepts(_container->oformat, source))
-        return -1;
+    std::unique_ptr<SubtitleConverter> converter;
+    try {
+        converter = std::make_unique<SubtitleConverter>(source, text_format);
+    } catch (const ToolError&) {
+        return -1; // left out like any other stream the container cannot take
+    }
     AVStream* stream = avformat_new_stream(_container, nullptr);
     if (!stream)
         throw std::bad_alloc();
-    copy_stream(*stream, *source.codecpar, source.time_base, &source);
+    copy_stream(*stream, converter->parameters(), source.time_base, &source);
+    _subtitle_converters[stream->index] = std::move(converter);
     return stream->index;
+}
+
+AVCodecID VideoWriter::copied_codec(int stream_index) const
+{
+    return _container->streams[stream_index]->codecpar->codec_id;
 }
 
 void VideoWriter::keep_items_of(const AVFormatContext& input, const AVStream& video)
@@ -328,6 +350,20 @@ void VideoWriter::write_frame(const RgbaImage& frame, int64_t pts)
 }
 
 void VideoWriter::write_copied_packet(AVPacket& packet, int stream_index, AVRational time_base)
+{
+    auto converter = _subtitle_converters.find(stream_index);
+    if (converter != _subtitle_converters.end()) {
+        PacketPtr converted(av_packet_alloc());
+        if (!converted)
+            throw std::bad_alloc();
+        if (converter->second->convert(packet, *converted))
+            write_packet(*converted, stream_index, time_base);
+        return;
+    }
+    write_packet(packet, stream_index, time_base);
+}
+
+void VideoWriter::write_packet(AVPacket& packet, int stream_index, AVRational time_base)
 {
     packet.stream_index = stream_index;
     packet.pos = -1;

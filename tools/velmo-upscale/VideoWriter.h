@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "AvSupport.h"
 #include "Options.h"
 #include "RgbaImage.h"
+#include "SubtitleConverter.h"
 
 namespace velmo_upscale {
 
@@ -45,8 +48,11 @@ public:
     // container cannot carry that codec (nothing is added then). Only before start().
     int add_copied_stream(const AVCodecParameters& parameters, AVRational time_base);
     // The same for a stream of an input file, with its tags, marks (default, forced, ...) and side
-    // data; attachments such as fonts go into Matroska only.
+    // data; attachments such as fonts go into Matroska only. Text subtitles the container cannot
+    // carry are converted to a text format it can (see SubtitleConverter).
     int add_copied_stream(const AVStream& source);
+    // The codec a copied stream is written in: its own, or the text format it is converted to.
+    AVCodecID copied_codec(int stream_index) const;
     // Carries over the file's tags and chapters and the upscaled stream's tags and marks, except
     // those describing the old encoding. Only before start().
     void keep_items_of(const AVFormatContext& input, const AVStream& video);
@@ -71,6 +77,7 @@ public:
 
 private:
     void encode(const AVFrame* frame);
+    void write_packet(AVPacket& packet, int stream_index, AVRational time_base);
     [[noreturn]] void fail(const std::string& what, int code) const;
 
     std::string _path;
@@ -85,6 +92,7 @@ private:
     bool _finished = false;
     int64_t _frames_in = 0;
     std::string _downgrade;
+    std::map<int, std::unique_ptr<SubtitleConverter>> _subtitle_converters; // by output stream
 };
 
 } // namespace velmo_upscale
