@@ -10,16 +10,16 @@ tools=build-main/tools/velmo-upscale
 results=$PWD/out/main-job
 mkdir -p "$results"
 "$tools/velmo-make-samples" "$results"
-"$tools/velmo-upscale" "$results/sample.png" "$results/sample-upscaled.png" --compare "$results/sample-compare.png"
-"$tools/velmo-upscale" "$results/sample.mp4" "$results/sample-upscaled.mp4" --compare "$results/sample-clip-compare.png"
+"$tools/velmo-upscale" -y "$results/sample.png" "$results/sample-upscaled.png" --compare "$results/sample-compare.png"
+"$tools/velmo-upscale" -y "$results/sample.mp4" "$results/sample-upscaled.mp4" --compare "$results/sample-clip-compare.png"
 
 cat <<DONE
 
 Results in $results:
   sample.png               generated picture, 640x360
   sample-upscaled.png      velmo's upscale, 960x540
-  sample-compare.png       plain stretch (left) beside velmo (right)
+  sample-compare.png       Lanczos upscale (left) beside velmo (right)
   sample.mp4               generated clip, 512x288, 3 s with sound
   sample-upscaled.mp4      velmo's upscale, 768x432, sound copied
-  sample-clip-compare.png  the clip's first frame, stretched beside velmo
+  sample-clip-compare.png  the clip's first frame, Lanczos beside velmo
 DONE

@@ -34,7 +34,7 @@ TEST(OutputFileTest, CommitReplacesTheOldFileWithOrdinaryPermissions)
     mode_t previous_mask = ::umask(022);
     {
         OutputFile output(final_path);
-        std::ofstream(output.temporary_path(), std::ios::binary) << "new";
+        std::ofstream(output.write_path(), std::ios::binary) << "new";
         EXPECT_EQ(ScratchFolder::read(final_path), "old") << "the old file survives until the commit";
         output.commit();
     }
@@ -52,7 +52,7 @@ TEST(OutputFileTest, WithoutCommitNothingIsLeftAndTheOldFileStays)
     std::string final_path = folder.write("out.mp4", "old");
     {
         OutputFile output(final_path);
-        std::ofstream(output.temporary_path(), std::ios::binary) << "half a video";
+        std::ofstream(output.write_path(), std::ios::binary) << "half a video";
     }
     EXPECT_EQ(ScratchFolder::read(final_path), "old");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"out.mp4"});

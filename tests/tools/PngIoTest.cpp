@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "Png16.h"
 #include "ScratchFolder.h"
 #include "ToolError.h"
 
@@ -121,4 +122,17 @@ TEST(PngIoTest, FailedSaveLeavesNothingBehind)
         EXPECT_EQ(error.status(), kExitOutput);
     }
     EXPECT_TRUE(folder.names().empty());
+}
+
+TEST(PngIoTest, SixteenBitSamplesAreLinearOnlyWhenTheFileSaysSo)
+{
+    ScratchFolder folder;
+    ASSERT_TRUE(velmo_upscale_test::write_grey16_png(folder.path("plain.png"), 3, 2, 0x8080));
+    ASSERT_TRUE(velmo_upscale_test::write_grey16_png(folder.path("linear.png"), 3, 2, 0x8080, 1.0));
+    PngPicture plain = read_png(folder.path("plain.png"));
+    EXPECT_EQ(plain.image.at(2, 1)[0], 0x80);
+    EXPECT_EQ(plain.image.at(2, 1)[3], 255);
+    EXPECT_FALSE(plain.has_alpha);
+    // Linear 0.5 in the sRGB-like encoding of 8-bit pictures is about 0xba.
+    EXPECT_NEAR(read_png(folder.path("linear.png")).image.at(2, 1)[0], 0xba, 3);
 }

@@ -3,6 +3,9 @@
 // every written frame is velmo's drawing; the encoder is chosen; bad calls fail with their message
 // and status and leave no output behind.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,11 +13,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "PngIo.h"
+#include "Png16.h"
 #include "SampleScene.h"
 #include "DecodedVideo.h"
 #include "RichSamples.h"
@@ -22,6 +27,7 @@
 #include "ToolError.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
+#include "velmo/velmo_api.h"
 
 using namespace velmo_upscale;
 using velmo_upscale_test::decode_video;
@@ -41,7 +47,7 @@ struct ToolRun {
     std::string err;
 };
 
-std::string quoted(const std::string& argument)
+std::string shell_quoted(const std::string& argument)
 {
     std::string result = "'";
     for (char c : argument)
@@ -54,10 +60,14 @@ protected:
     ToolRun run(const std::vector<std::string>& arguments)
     {
         // A --config-dir among the arguments comes later and wins.
-        std::string command = quoted(VELMO_UPSCALE_PATH) + " --config-dir " + quoted(config.path());
+        std::string command = shell_quoted(VELMO_UPSCALE_PATH) + " --config-dir " + shell_quoted(config.path());
         for (const auto& argument : arguments)
-            command += " " + quoted(argument);
-        command += " >" + quoted(config.path("stdout")) + " 2>" + quoted(config.path("stderr"));
+            command += " " + shell_quoted(argument);
+        // Standard input comes through a pipe, as in a shell pipeline.
+        command = "cat " + shell_quoted(stdin_from) + " | " + command + " >" + shell_quoted(config.path("stdout")) + " 2>" +
+                  shell_quoted(config.path("stderr"));
+        if (!cwd.empty())
+            command = "cd " + shell_quoted(cwd) + " && " + command;
         ToolRun result;
         int raw = std::system(command.c_str());
         result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -74,6 +84,8 @@ protected:
 
     ScratchFolder folder;
     ScratchFolder config; // configure.ini and the captured output streams live apart from the results
+    std::string stdin_from = "/dev/null"; // what the tool's standard input pipe carries
+    std::string cwd; // empty: the test's own
 };
 
 // Left half red, right half blue, top rows green: an orientation and a sharp edge in one picture.
@@ -106,6 +118,19 @@ RgbaImage crop(const RgbaImage& image, int left, int width)
     for (int y = 0; y < image.height; ++y)
         std::copy_n(image.at(left, y), width * 4, result.at(0, y));
     return result;
+}
+
+// A Y4M clip of `frames` copies of the marked picture.
+void write_still_y4m(const std::string& path, int width, int height, int frames)
+{
+    VideoFormat format;
+    format.width = width;
+    format.height = height;
+    VideoWriter writer(path, OutputKind::Y4m, format);
+    writer.start();
+    for (int i = 0; i < frames; ++i)
+        writer.write_frame(marked_picture(width, height), i);
+    writer.finish();
 }
 
 int audio_packets(const std::string& path)
@@ -215,7 +240,7 @@ TEST_F(UpscaleToolTest, PictureSizesFollowTheScale)
     };
     // 27 x 1.3 is 35.1 and 45 x 1.3 is 58.5: both truncated, as velmo does.
     for (const Case& c : {Case{"1.5", 67, 40}, Case{"2", 90, 54}, Case{"0.5", 22, 13}, Case{"1.3", 58, 35}}) {
-        ToolRun result = run({"--scale", c.scale, input, folder.path("out.png")});
+        ToolRun result = run({"-y", "--scale", c.scale, input, folder.path("out.png")});
         ASSERT_EQ(result.status, 0) << c.scale << "\n" << result.err;
         PngPicture output = read_png(folder.path("out.png"));
         EXPECT_EQ(output.image.width, c.width) << c.scale;
@@ -230,8 +255,12 @@ TEST_F(UpscaleToolTest, PictureSizesFollowTheScale)
 TEST_F(UpscaleToolTest, PictureIsVelmosUpscaleTheRightWayUp)
 {
     std::string input = picture("in.png", marked_picture(64, 36));
-    ToolRun upscaled = run({input, folder.path("sr.png"), "--compare", folder.path("compare.png")});
+    ToolRun upscaled = run({input, folder.path("sr.png"), "--compare", folder.path("compare.png"), "--compare-with",
+                            "bilinear"});
     ASSERT_EQ(upscaled.status, 0) << upscaled.err;
+    ToolRun lanczos = run({input, folder.path("sr2.png"), "--compare", folder.path("lanczos.png")});
+    ASSERT_EQ(lanczos.status, 0) << lanczos.err;
+    EXPECT_NE(lanczos.out.find("; lanczos | velmo: " + folder.path("lanczos.png")), std::string::npos) << lanczos.out;
     ToolRun stretched = run({"--priority", "0", input, folder.path("plain.png")});
     ASSERT_EQ(stretched.status, 0) << stretched.err;
     EXPECT_NE(stretched.out.find("stretched only (priority 0)"), std::string::npos) << stretched.out;
@@ -251,6 +280,11 @@ TEST_F(UpscaleToolTest, PictureIsVelmosUpscaleTheRightWayUp)
     ASSERT_EQ(compare.width, 96 + 8 + 96);
     EXPECT_EQ(crop(compare, 104, 96).pixels, sr.pixels);
     EXPECT_LT(mean_difference(crop(compare, 0, 96), plain), 1.5) << "velmo's plain path is a bilinear stretch too";
+    // Lanczos by default: another ordinary upscale on the left, the same velmo picture on the right.
+    RgbaImage with_lanczos = read_png(folder.path("lanczos.png")).image;
+    ASSERT_EQ(with_lanczos.width, compare.width);
+    EXPECT_GT(mean_difference(crop(with_lanczos, 0, 96), crop(compare, 0, 96)), 0.2);
+    EXPECT_EQ(crop(with_lanczos, 104, 96).pixels, sr.pixels);
 
     // Velmo's upscaling path sharpens the edges: close to the stretch, yet clearly not it.
     double difference = mean_difference(sr, plain);
@@ -292,27 +326,32 @@ TEST_F(UpscaleToolTest, InterruptedRunLeavesNothing)
     clip.with_audio = false;
     write_sample_clip(folder.path("in.mp4"), OutputKind::Mp4, clip);
 
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::execl(VELMO_UPSCALE_PATH, VELMO_UPSCALE_PATH, "--config-dir", config.path().c_str(),
-                folder.path("in.mp4").c_str(), folder.path("out.mp4").c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
+    // Ctrl-C, Ctrl-\ and a reader that went away.
+    for (int signal_number : {SIGINT, SIGQUIT, SIGPIPE}) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit no_core = {0, 0};
+            ::setrlimit(RLIMIT_CORE, &no_core);
+            ::execl(VELMO_UPSCALE_PATH, VELMO_UPSCALE_PATH, "-y", "--config-dir", config.path().c_str(),
+                    folder.path("in.mp4").c_str(), folder.path("out.mp4").c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Interrupt as soon as the output is being written.
+        bool writing = false;
+        for (int i = 0; i < 1000 && !writing; ++i) {
+            for (const std::string& name : folder.names())
+                writing = writing || name.rfind(".out.mp4.velmo-", 0) == 0;
+            if (!writing)
+                ::usleep(5000);
+        }
+        ::kill(child, signal_number);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(writing) << "the output never appeared";
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << "status " << status;
+        EXPECT_EQ(folder.names(), std::vector<std::string>{"in.mp4"}) << "signal " << signal_number;
     }
-    // Interrupt as soon as the output is being written.
-    bool writing = false;
-    for (int i = 0; i < 1000 && !writing; ++i) {
-        for (const std::string& name : folder.names())
-            writing = writing || name.rfind(".out.mp4.velmo-", 0) == 0;
-        if (!writing)
-            ::usleep(5000);
-    }
-    ::kill(child, SIGINT);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(writing) << "the output never appeared";
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
-    EXPECT_EQ(folder.names(), std::vector<std::string>{"in.mp4"});
 }
 
 TEST_F(UpscaleToolTest, TransparencyIsKept)
@@ -416,7 +455,8 @@ TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)
         {{folder.path(), folder.path("out.mp4")}, kExitInput, "it is a folder"},
         {{png, missing_folder}, kExitOutput, "cannot write '" + missing_folder + "': No such file or directory"},
         {{png, folder.path("out.png"), "--compare", missing_folder}, kExitOutput, "cannot write '" + missing_folder + "'"},
-        {{"--scale", "3", png, folder.path("out.png")}, kExitUsage, "--scale must be a number from 0 to 2, not '3'"},
+        {{"--scale", "3000", png, folder.path("out.png")}, kExitUsage, "--scale must be a number from 0 to 1000, not '3000'"},
+        {{"--width", "20000", png, folder.path("out.png")}, kExitUsage, "the output would be 20000x20000; this OpenGL ES driver"},
         {{"--scale", "0", png, folder.path("out.png")}, kExitUsage, "--scale 0 leaves nothing of a 8x8 picture"},
         {{"--level", "9", png, folder.path("out.png")}, kExitUsage, "--level must be a whole number from 1 to 3"},
         {{png, folder.path("out.mp4")}, kExitUsage, "is a PNG picture; write it to a .png file"},
@@ -434,14 +474,241 @@ TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"in.png", "notes.mp4"})) << "a failed run left files";
 }
 
-TEST_F(UpscaleToolTest, HelpDescribesTheOptions)
+TEST_F(UpscaleToolTest, HelpAndVersion)
 {
-    ToolRun result = run({"--help"});
-    EXPECT_EQ(result.status, 0);
-    for (const char* option : {"--scale", "--level", "--sharpness", "--smooth", "--sigma-s", "--sigma-r",
-                               "--priority", "--no-edge-adaptive", "--face-protection", "--config-dir", "--compare",
-                               "--verbose"})
-        EXPECT_NE(result.out.find(option), std::string::npos) << option;
+    ToolRun help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* option : {"--scale", "--width", "--height", "--level", "--sharpness", "--smooth", "--sigma-s",
+                               "--sigma-r", "--priority", "--no-edge-adaptive", "--face-protection", "--config-dir",
+                               "--compare", "--compare-with", "-o DIR", "-y", "-n", "--verbose", "--version"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+
+    ToolRun version = run({"--version"});
+    EXPECT_EQ(version.status, 0) << version.err;
+    EXPECT_EQ(version.out.rfind("velmo-upscale ", 0), 0u) << version.out;
+    EXPECT_NE(version.out.find(std::string("\nvelmo ") + velmo_version() + "\n"), std::string::npos) << version.out;
+    EXPECT_NE(version.out.find("\nOpenGL ES renderer: llvmpipe"), std::string::npos) << version.out;
+}
+
+TEST_F(UpscaleToolTest, NamesAreFilesNeverUrls)
+{
+    // Relative names that FFmpeg would take for its pipe and concat protocols. If the tool read its
+    // standard input, it would find a clip of another size there.
+    write_still_y4m(folder.path("pipe:0.y4m"), 32, 16, 3);
+    write_still_y4m(folder.path("a.y4m"), 16, 16, 2);
+    write_still_y4m(folder.path("other.y4m"), 8, 8, 1);
+    folder.write("concat:a.y4m|a.y4m", "");
+    folder.write("-h.png", ScratchFolder::read(picture("marked.png", marked_picture(8, 6))));
+    cwd = folder.path();
+    stdin_from = folder.path("other.y4m");
+
+    ToolRun piped = run({"pipe:0.y4m", "pipe:1.y4m"});
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out.rfind("velmo-upscale: pipe:0.y4m 32x16 -> pipe:1.y4m 48x24", 0), 0u) << piped.out;
+    DecodedVideo output = decode_video(folder.path("pipe:1.y4m"));
+    EXPECT_EQ(output.frames.size(), 3u);
+    EXPECT_EQ(output.info.width, 48);
+
+    ToolRun concat = run({"concat:a.y4m|a.y4m", "joined.y4m"});
+    EXPECT_EQ(concat.status, kExitInput) << concat.out;
+
+    ToolRun dashed = run({"--", "-h.png", "dashed.png"});
+    ASSERT_EQ(dashed.status, 0) << dashed.err;
+    EXPECT_EQ(read_png(folder.path("dashed.png")).image.width, 12);
+}
+
+TEST_F(UpscaleToolTest, StandardInputAndOutputCarryStreams)
+{
+    // A Y4M stream in and out, as between two programs of a pipeline; the summary then goes to
+    // standard error.
+    write_still_y4m(folder.path("in.y4m"), 32, 18, 3);
+    stdin_from = folder.path("in.y4m");
+    ToolRun streamed = run({"-", "-"});
+    ASSERT_EQ(streamed.status, 0) << streamed.err;
+    EXPECT_NE(streamed.err.find("velmo-upscale: - 32x18 -> - 48x27: 3 frames"), std::string::npos) << streamed.err;
+    folder.write("out.y4m", streamed.out);
+    DecodedVideo output = decode_video(folder.path("out.y4m"));
+    EXPECT_EQ(output.frames.size(), 3u);
+    EXPECT_EQ(output.info.width, 48);
+    EXPECT_EQ(output.info.height, 27);
+
+    // A PNG through a pipe: looking at its first bytes must not lose them.
+    stdin_from = picture("in.png", marked_picture(16, 8));
+    ToolRun png = run({"/dev/stdin", folder.path("out.png")});
+    ASSERT_EQ(png.status, 0) << png.err;
+    EXPECT_EQ(read_png(folder.path("out.png")).image.width, 24);
+}
+
+TEST_F(UpscaleToolTest, OutputsGoWhereTheirNamesLead)
+{
+    std::string input = picture("in.png", marked_picture(16, 8));
+
+    // The longest name a folder takes, although the temporary name beside it would be longer.
+    std::string longest = folder.path(std::string(251, 'x') + ".png");
+    ToolRun result = run({input, longest});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(read_png(longest).image.width, 24);
+
+    // A symbolic link is written through and stays a link.
+    folder.write("real.png", "old");
+    ASSERT_EQ(::symlink("real.png", folder.path("link.png").c_str()), 0);
+    result = run({"-y", input, folder.path("link.png")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    struct stat info {};
+    ASSERT_EQ(::lstat(folder.path("link.png").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(read_png(folder.path("real.png")).image.width, 24);
+
+    // A named pipe is written into, not replaced.
+    ASSERT_EQ(::mkfifo(folder.path("fifo.png").c_str(), 0600), 0);
+    std::string command = "cat " + shell_quoted(folder.path("fifo.png")) + " >" + shell_quoted(folder.path("drained.png")) +
+                          " & " + shell_quoted(VELMO_UPSCALE_PATH) + " --config-dir " + shell_quoted(config.path()) + " " +
+                          shell_quoted(input) + " " + shell_quoted(folder.path("fifo.png")) + " >/dev/null 2>&1 </dev/null; " +
+                          "status=$?; wait; exit $status";
+    int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << raw;
+    ASSERT_EQ(::lstat(folder.path("fifo.png").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_EQ(read_png(folder.path("drained.png")).image.width, 24);
+
+    // The comparison picture may not replace the output it shows.
+    result = run({input, folder.path("out.png"), "--compare", folder.path("./out.png")});
+    EXPECT_EQ(result.status, kExitUsage);
+    EXPECT_NE(result.err.find("is the output itself"), std::string::npos) << result.err;
+
+    std::vector<std::string> names = folder.names();
+    EXPECT_TRUE(std::none_of(names.begin(), names.end(), [](const std::string& name) {
+        return name.find(".velmo-") != std::string::npos;
+    })) << "temporary files were left";
+}
+
+TEST_F(UpscaleToolTest, ExistingOutputsAreReplacedOnlyWhenAllowed)
+{
+    std::string input = picture("in.png", marked_picture(16, 8));
+    std::string output = folder.write("out.png", "old");
+
+    ToolRun refused = run({input, output});
+    EXPECT_EQ(refused.status, kExitOutput);
+    EXPECT_NE(refused.err.find("'" + output + "' already exists; -y overwrites it"), std::string::npos)
+        << refused.err;
+    ToolRun never = run({"-n", input, output});
+    EXPECT_EQ(never.status, kExitOutput);
+    EXPECT_EQ(ScratchFolder::read(output), "old");
+
+    // On a terminal the tool asks; "n" keeps the file, "y" replaces it.
+    for (const char* answer : {"n\n", "y\n"}) {
+        int terminal = -1;
+        pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::execl(VELMO_UPSCALE_PATH, VELMO_UPSCALE_PATH, "--config-dir", config.path().c_str(), input.c_str(),
+                    output.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        std::string seen;
+        char buffer[256];
+        while (seen.find("Overwrite? [y/N]") == std::string::npos) {
+            ssize_t count = ::read(terminal, buffer, sizeof buffer);
+            if (count <= 0)
+                break;
+            seen.append(buffer, static_cast<size_t>(count));
+        }
+        EXPECT_NE(seen.find("'" + output + "' already exists. Overwrite? [y/N]"), std::string::npos) << seen;
+        ASSERT_EQ(::write(terminal, answer, 2), 2);
+        while (::read(terminal, buffer, sizeof buffer) > 0) {
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ::close(terminal);
+        EXPECT_EQ(WEXITSTATUS(status), answer[0] == 'y' ? kExitOk : kExitOutput) << answer;
+    }
+    EXPECT_EQ(read_png(output).image.width, 24);
+}
+
+TEST_F(UpscaleToolTest, AnySizeInVelmoPassesOfAtMostTwo)
+{
+    std::string input = picture("in.png", marked_picture(20, 12));
+    struct Case {
+        std::vector<std::string> options;
+        int width, height;
+        std::string passes; // "" for one pass
+    };
+    const std::vector<Case> cases = {
+        {{"--scale", "4"}, 80, 48, "2 velmo passes (2 x 2)"},
+        {{"--scale", "3"}, 60, 36, "2 velmo passes (2 x 1.5)"},
+        {{"--width", "50"}, 50, 30, "2 velmo passes (2 x 1.25)"},
+        {{"--width", "33"}, 33, 19, ""},
+        {{"--height", "40"}, 66, 40, "2 velmo passes (2 x 1.667)"},
+        {{"--width", "40", "--height", "40"}, 40, 24, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = c.options;
+        arguments.insert(arguments.end(), {"-y", input, folder.path("out.png")});
+        ToolRun result = run(arguments);
+        std::string call = ::testing::PrintToString(c.options);
+        ASSERT_EQ(result.status, 0) << call << "\n" << result.err;
+        RgbaImage output = read_png(folder.path("out.png")).image;
+        EXPECT_EQ(output.width, c.width) << call;
+        EXPECT_EQ(output.height, c.height) << call;
+        EXPECT_EQ(result.out.find("velmo passes") != std::string::npos, !c.passes.empty()) << call << result.out;
+        if (!c.passes.empty()) {
+            EXPECT_NE(result.out.find(c.passes), std::string::npos) << call << "\n" << result.out;
+        }
+        // Orientation survives every pass: green band on top, red on the left, blue on the right.
+        EXPECT_GT(output.at(output.width / 2, 1)[1], 150) << call;
+        EXPECT_GT(output.at(1, output.height - 2)[0], 150) << call;
+        EXPECT_GT(output.at(output.width - 2, output.height - 2)[2], 150) << call;
+    }
+}
+
+TEST_F(UpscaleToolTest, SixteenBitPngKeepsItsBrightness)
+{
+    // FFmpeg writes 16-bit PNGs without a gAMA chunk: their samples are as bright as 8-bit ones.
+    ASSERT_TRUE(velmo_upscale_test::write_grey16_png(folder.path("grey16.png"), 8, 8, 0x8080));
+    ToolRun result = run({"--priority", "0", folder.path("grey16.png"), folder.path("out.png")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    RgbaImage output = read_png(folder.path("out.png")).image;
+    EXPECT_NEAR(output.at(6, 6)[0], 0x80, 1);
+    EXPECT_NEAR(output.at(6, 6)[2], 0x80, 1);
+}
+
+TEST_F(UpscaleToolTest, TruncatedVideoKeepsWhatWasReadAndSaysSo)
+{
+    SampleClip clip;
+    clip.width = 64;
+    clip.height = 36;
+    clip.frames = 24;
+    clip.with_audio = false;
+    write_sample_clip(folder.path("whole.mp4"), OutputKind::Mp4, clip);
+    std::string whole = ScratchFolder::read(folder.path("whole.mp4"));
+    std::string cut = folder.write("cut.mp4", whole.substr(0, whole.size() * 3 / 5));
+
+    ToolRun result = run({cut, folder.path("out.y4m")});
+    EXPECT_EQ(result.status, kExitInput);
+    size_t frames = decode_video(folder.path("out.y4m")).frames.size();
+    EXPECT_GT(frames, 0u);
+    EXPECT_LT(frames, 24u);
+    EXPECT_NE(result.err.find("'" + cut + "' ended early"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(std::to_string(frames) + " frames written to '" + folder.path("out.y4m") + "'"),
+              std::string::npos)
+        << result.err;
+}
+
+TEST_F(UpscaleToolTest, BatchGoesOnAfterAFailure)
+{
+    picture("a.png", marked_picture(16, 8));
+    write_still_y4m(folder.path("b.y4m"), 16, 8, 2);
+    ScratchFolder results;
+    ToolRun batch = run({"-o", results.path(), folder.path("a.png"), folder.path("missing.png"), folder.path("b.y4m")});
+    EXPECT_EQ(batch.status, kExitInput);
+    EXPECT_EQ(results.names(), (std::vector<std::string>{"a.png", "b.y4m"}));
+    EXPECT_EQ(read_png(results.path("a.png")).image.width, 24);
+    EXPECT_EQ(decode_video(results.path("b.y4m")).frames.size(), 2u);
+    EXPECT_NE(batch.err.find("cannot open '" + folder.path("missing.png") + "'"), std::string::npos) << batch.err;
+    EXPECT_NE(batch.out.find("velmo-upscale: 3 inputs: 2 written to " + results.path() + ", 1 failed (" +
+                             folder.path("missing.png") + ")"),
+              std::string::npos)
+        << batch.out;
 }
 
 TEST_F(UpscaleToolTest, MkvKeepsEveryStreamChapterAndTagAndMp4NamesWhatItLeavesOut)

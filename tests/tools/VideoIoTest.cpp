@@ -264,7 +264,7 @@ TEST(VideoIoTest, UnreadableInputsAreRefused)
 
     auto missing = open_failure(folder.path("missing.mp4"));
     EXPECT_EQ(missing.first, kExitInput);
-    EXPECT_NE(missing.second.find("no such file"), std::string::npos) << missing.second;
+    EXPECT_NE(missing.second.find("No such file or directory"), std::string::npos) << missing.second;
 
     auto garbage = open_failure(folder.path("noise.mp4"));
     EXPECT_EQ(garbage.first, kExitInput);

@@ -10,9 +10,6 @@
 #include "ToolError.h"
 
 namespace velmo_upscale {
-namespace {
-
-} // namespace
 
 void EglSession::fail(const std::string& what)
 {
@@ -62,6 +59,13 @@ std::string EglSession::renderer() const
 {
     const auto* text = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     return text ? text : "unknown renderer";
+}
+
+int EglSession::max_texture_size() const
+{
+    GLint size = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+    return size;
 }
 
 } // namespace velmo_upscale

@@ -20,6 +20,8 @@ public:
     EGLContext context() const { return _context; }
     // GL_RENDERER, e.g. "llvmpipe (LLVM 15.0.6, 256 bits)".
     std::string renderer() const;
+    // GL_MAX_TEXTURE_SIZE: the longest side any frame, velmo's output included, may have.
+    int max_texture_size() const;
 
 private:
     [[noreturn]] void fail(const std::string& what);

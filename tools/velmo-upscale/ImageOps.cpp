@@ -1,8 +1,11 @@
-// Comparison layout and alpha transfer.
+// Comparison picture and alpha transfer.
 #include "ImageOps.h"
 
 #include <algorithm>
 #include <cstring>
+
+#include "AvSupport.h"
+#include "ToolError.h"
 
 namespace velmo_upscale {
 
@@ -19,6 +22,35 @@ RgbaImage side_by_side(const RgbaImage& left, const RgbaImage& right, int gap)
     };
     paste(left, 0);
     paste(right, left.width + gap);
+    return result;
+}
+
+RgbaImage reference_resize(const RgbaImage& source, int width, int height, CompareFilter filter)
+{
+    int flags = SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+    switch (filter) {
+    case CompareFilter::Bilinear:
+        flags |= SWS_BILINEAR;
+        break;
+    case CompareFilter::Bicubic:
+        flags |= SWS_BICUBIC;
+        break;
+    case CompareFilter::Lanczos:
+        flags |= SWS_LANCZOS;
+        break;
+    }
+    SwsPtr scaler(sws_getContext(source.width, source.height, AV_PIX_FMT_RGBA, width, height, AV_PIX_FMT_RGBA, flags,
+                                 nullptr, nullptr, nullptr));
+    if (!scaler)
+        throw ToolError(kExitFailure, "libswscale cannot resize " + std::to_string(source.width) + "x" +
+                                          std::to_string(source.height) + " to " + std::to_string(width) + "x" +
+                                          std::to_string(height));
+    RgbaImage result(width, height);
+    const uint8_t* source_planes[4] = {source.pixels.data(), nullptr, nullptr, nullptr};
+    const int source_strides[4] = {source.width * 4, 0, 0, 0};
+    uint8_t* planes[4] = {result.pixels.data(), nullptr, nullptr, nullptr};
+    const int strides[4] = {width * 4, 0, 0, 0};
+    sws_scale(scaler.get(), source_planes, source_strides, 0, source.height, planes, strides);
     return result;
 }
 

@@ -62,10 +62,16 @@ int parse_int(const std::string& option, const std::string& value, int low, int 
     return static_cast<int>(number);
 }
 
+// Far beyond any size a GPU holds; the real limit is the context's, checked before any decoding.
+constexpr float kMaxScale = 1000.0f;
+constexpr int kMaxSize = 1 << 20;
+
 } // namespace
 
 OutputKind output_kind_for(const std::string& path)
 {
+    if (path == "-")
+        return OutputKind::Y4m;
     std::string name = lower(path);
     if (ends_with(name, ".png"))
         return OutputKind::Png;
@@ -78,21 +84,79 @@ OutputKind output_kind_for(const std::string& path)
     usage_error("cannot tell what to write from the name '" + path + "': use .png, .mp4, .mkv or .y4m");
 }
 
+std::string batch_output_path(const std::string& output_dir, const std::string& input)
+{
+    std::string name = input.substr(input.rfind('/') + 1);
+    size_t dot = name.rfind('.');
+    std::string extension = dot == std::string::npos || dot == 0 ? std::string() : lower(name.substr(dot));
+    static const char* const kWritten[] = {".png", ".mp4", ".mkv", ".y4m"};
+    static const char* const kPictures[] = {".jpg", ".jpeg", ".webp", ".bmp", ".tif", ".tiff", ".tga", ".pgm",
+                                            ".ppm", ".pnm", ".jxl", ".avif"};
+    if (std::find(std::begin(kWritten), std::end(kWritten), extension) == std::end(kWritten)) {
+        bool picture = std::find(std::begin(kPictures), std::end(kPictures), extension) != std::end(kPictures);
+        name = (extension.empty() ? name : name.substr(0, dot)) + (picture ? ".png" : ".mp4");
+    }
+    std::string folder = output_dir;
+    if (folder.back() != '/')
+        folder += '/';
+    return folder + name;
+}
+
+const char* compare_filter_name(CompareFilter filter)
+{
+    switch (filter) {
+    case CompareFilter::Bilinear:
+        return "bilinear";
+    case CompareFilter::Bicubic:
+        return "bicubic";
+    case CompareFilter::Lanczos:
+        break;
+    }
+    return "lanczos";
+}
+
 Options parse_options(int argc, const char* const argv[])
 {
     Options options;
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (std::find_if(arguments.begin(), arguments.end(),
-                     [](const std::string& a) { return a == "--help" || a == "-h"; }) != arguments.end()) {
+    auto options_end = std::find(arguments.begin(), arguments.end(), "--");
+    if (std::find_if(arguments.begin(), options_end,
+                     [](const std::string& a) { return a == "--help" || a == "-h"; }) != options_end) {
         options.show_help = true;
+        return options;
+    }
+    if (std::find(arguments.begin(), options_end, "--version") != options_end) {
+        options.show_version = true;
         return options;
     }
 
     bool level_given = false;
     bool sharpness_given = false;
+    bool scale_given = false;
+    bool compare_with_given = false;
+    bool yes = false;
+    bool no = false;
     using ValueHandler = std::function<void(const std::string& option, const std::string& value)>;
     const std::map<std::string, ValueHandler> with_value = {
-        {"--scale", [&](auto& o, auto& v) { options.scale = parse_float(o, v, 0.0f, 2.0f); }},
+        {"--scale", [&](auto& o, auto& v) { options.scale = parse_float(o, v, 0.0f, kMaxScale); scale_given = true; }},
+        {"--width", [&](auto& o, auto& v) { options.width = parse_int(o, v, 1, kMaxSize); }},
+        {"--height", [&](auto& o, auto& v) { options.height = parse_int(o, v, 1, kMaxSize); }},
+        {"-o", [&](auto& o, auto& v) {
+             if (v.empty())
+                 usage_error(o + " needs a folder name");
+             options.output_dir = v;
+         }},
+        {"--compare-with", [&](auto& o, auto& v) {
+             static const std::map<std::string, CompareFilter> kFilters = {
+                 {"bilinear", CompareFilter::Bilinear},
+                 {"bicubic", CompareFilter::Bicubic},
+                 {"lanczos", CompareFilter::Lanczos}};
+             auto filter = kFilters.find(v);
+             if (filter == kFilters.end())
+                 usage_error(o + " must be bilinear, bicubic or lanczos, not '" + v + "'");
+             options.compare_filter = filter->second;
+             compare_with_given = true;
+         }},
         {"--level", [&](auto& o, auto& v) { options.level = parse_int(o, v, 1, 3); level_given = true; }},
         {"--sharpness", [&](auto& o, auto& v) { options.sharpness = parse_float(o, v, 0.0f, 4.0f); sharpness_given = true; }},
         {"--sigma-s", [&](auto& o, auto& v) { options.sigma_s = parse_float(o, v, 0.25f, 3.0f); }},
@@ -129,6 +193,8 @@ Options parse_options(int argc, const char* const argv[])
         {"--no-edge-adaptive", [&] { options.edge_adaptive = false; }},
         {"--face-protection", [&] { options.face_protection = true; }},
         {"--verbose", [&] { options.verbose = true; }},
+        {"-y", [&] { yes = true; }},
+        {"-n", [&] { no = true; }},
     };
 
     std::vector<std::string> positional;
@@ -164,12 +230,31 @@ Options parse_options(int argc, const char* const argv[])
         usage_error("--level and --sharpness exclude each other");
     if (sharpness_given)
         options.level = 0;
+    if (scale_given && (options.width > 0 || options.height > 0))
+        usage_error("--scale and --width or --height exclude each other");
+    if (compare_with_given && options.compare_path.empty())
+        usage_error("--compare-with chooses the filter of --compare FILE.png; give that too");
+    if (yes && no)
+        usage_error("-y and -n exclude each other");
+    options.overwrite = yes ? Overwrite::Always : no ? Overwrite::Never : Overwrite::Ask;
+    if (std::find(positional.begin(), positional.end(), "") != positional.end())
+        usage_error("input and output names must not be empty");
+
+    if (!options.output_dir.empty()) {
+        if (positional.empty())
+            usage_error("-o DIR needs at least one input");
+        if (!options.compare_path.empty() && positional.size() > 1)
+            usage_error("--compare writes one picture: use it with one input");
+        if (std::count(positional.begin(), positional.end(), "-") > 0)
+            usage_error("-o DIR writes files named after their inputs; '-' has no name");
+        options.inputs = positional;
+        return options;
+    }
     if (positional.size() != 2)
-        usage_error("expected two file names, INPUT and OUTPUT, got " + std::to_string(positional.size()));
+        usage_error("expected two file names, INPUT and OUTPUT, got " + std::to_string(positional.size()) +
+                    " (several inputs need -o DIR)");
     options.input = positional[0];
     options.output = positional[1];
-    if (options.input.empty() || options.output.empty())
-        usage_error("input and output names must not be empty");
     options.output_kind = output_kind_for(options.output);
     bool encodes = options.output_kind == OutputKind::Mp4 || options.output_kind == OutputKind::Mkv;
     if (!encodes && !(options.encoder.codec.empty() && options.encoder.crf.empty() && options.encoder.preset.empty()))
@@ -214,15 +299,21 @@ velmo_init_params make_init_params(const Options& options, const char* config_di
 std::string help_text()
 {
     return R"(Usage: velmo-upscale [options] INPUT OUTPUT
+       velmo-upscale [options] -o DIR INPUT...
 
-Upscales a PNG picture or a video with velmo on a headless OpenGL ES context.
-  INPUT   a PNG file, or any picture or video FFmpeg can read
+Upscales PNG pictures and videos with velmo on a headless OpenGL ES context.
+  INPUT   a PNG file, or any picture or video FFmpeg can read; - reads standard input
   OUTPUT  .png for a picture; for a video .mkv (every other stream, chapter and tag kept),
           .mp4 (what MP4 holds kept, the rest named) or .y4m (raw YUV, the picture only);
-          10-bit video stays 10-bit with its colour and HDR metadata (velmo works in 8 bits)
+          10-bit video stays 10-bit with its colour and HDR metadata (velmo works in 8 bits);
+          - writes Y4M to standard output
 
 Options:
-  --scale X            output size = input size x X, from 0 to 2 (default 1.5)
+  --scale X            output size = input size x X, above 0 (default 1.5); above 2 velmo
+                       runs more than once, 2x per pass and at most 2x in the last one
+  --width W            output width W, the height in proportion (rounded down)
+  --height H           output height H, the width in proportion; with --width: the
+                       largest size of the picture's shape inside W x H
   --level 1|2|3        sharpening: 1 strong (2.0), 2 medium (1.5, default), 3 light (1.0)
   --sharpness X        sharpening strength from 0 to 4 instead of a level
   --smooth             smooth skin tones before upscaling
@@ -238,15 +329,27 @@ Options:
                        libsvtav1, libaom-av1, ffv1 (lossless, .mkv) or any other present
   --crf N              constant quality of the encoder (libx264 default 18; lower is better)
   --preset NAME        speed preset of the encoder (libx264 default medium)
-  --compare FILE.png   also write the plainly stretched input beside the velmo output
+  --compare FILE.png   also write an ordinary upscale beside the velmo output
                        (the first frame of a video)
+  --compare-with F     the ordinary upscale's filter (libswscale): lanczos (default),
+                       bicubic or bilinear
+  -o DIR               write each INPUT into DIR under its own name (.png or .mp4 where
+                       its extension is not one the tool writes); one failure does not
+                       stop the others
+  -y                   overwrite existing outputs without asking
+  -n                   never overwrite existing outputs (default: ask on a terminal,
+                       refuse otherwise)
   --verbose            show velmo's own log lines
+  --version            show the tool's and velmo's versions and the OpenGL ES renderer
   -h, --help           show this text
+  --                   end of options: what follows are file names
 
 Progress is shown on a terminal for videos; a summary line ends every run.
 
-Exit status: 0 done, 2 invalid option or value, 3 input missing, unreadable or
-unsupported, 4 output not writable, 5 no OpenGL ES context or velmo failed, 1 other errors.
+Exit status: 0 done, 2 invalid option or value (a size the GPU or the encoder cannot
+take included), 3 input missing, unreadable, unsupported or ended early, 4 output not
+writable or not to be overwritten, 5 no OpenGL ES context or velmo failed, 1 other errors.
+With -o DIR, the status of the first input that failed.
 )";
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "velmo/velmo_api.h"
 
@@ -16,12 +17,24 @@ struct EncoderRequest {
     std::string preset;
 };
 
+// What an existing output file gets: a question on a terminal (a refusal elsewhere), -y, -n.
+enum class Overwrite { Ask, Always, Never };
+
+// The libswscale filter the --compare picture is drawn with beside velmo's.
+enum class CompareFilter { Bilinear, Bicubic, Lanczos };
+
 struct Options {
+    // One job: INPUT OUTPUT ("-" for standard input or, as Y4M, standard output).
     std::string input;
     std::string output;
     OutputKind output_kind = OutputKind::Png;
+    // Several jobs: -o DIR and the inputs, each written into DIR under its own name.
+    std::string output_dir;
+    std::vector<std::string> inputs;
 
     float scale = 1.5f;
+    int width = 0;            // --width; 0 when not given
+    int height = 0;           // --height; 0 when not given
     int level = 2;            // sharpness level 1..3; 0 when --sharpness gives the value
     float sharpness = 1.5f;   // only read when level is 0
     bool smooth = false;
@@ -32,19 +45,31 @@ struct Options {
     bool face_protection = false;
     std::string config_dir;   // empty: the default cache folder
     std::string compare_path; // empty: no comparison picture
+    CompareFilter compare_filter = CompareFilter::Lanczos;
+    Overwrite overwrite = Overwrite::Ask;
     bool verbose = false;     // let velmo's own log lines through
     EncoderRequest encoder;
 
     bool show_help = false;
+    bool show_version = false;
 };
 
 // Parses argv; throws ToolError(kExitUsage) naming the offending option or value.
-// With --help anywhere, returns at once with show_help set and nothing else checked.
+// With --help or --version before any "--", returns at once with show_help or show_version set
+// and nothing else checked.
 Options parse_options(int argc, const char* const argv[]);
 
-// The output kind from the file name's extension (case-insensitive): .png, .mp4, .mkv, .y4m.
-// Throws ToolError(kExitUsage) for any other name.
+// The output kind from the file name's extension (case-insensitive): .png, .mp4, .mkv, .y4m; "-"
+// (standard output) is Y4M. Throws ToolError(kExitUsage) for any other name.
 OutputKind output_kind_for(const std::string& path);
+
+// Where a batch run (-o DIR) writes an input: DIR/NAME, NAME the input's own file name when its
+// extension is one the tool writes, otherwise with that extension replaced by .png for
+// pictures and .mp4 for anything else.
+std::string batch_output_path(const std::string& output_dir, const std::string& input);
+
+// "lanczos", "bicubic", "bilinear".
+const char* compare_filter_name(CompareFilter filter);
 
 // The output size velmo draws for a frame: each side times the scale in single precision,
 // truncated, exactly as velmo computes it. False when a side would be below one pixel.

@@ -5,12 +5,14 @@
 
 #include "EglSession.h"
 #include "ImageOps.h"
+#include "InputFile.h"
 #include "Jobs.h"
 #include "OutputFile.h"
 #include "PngIo.h"
 #include "StretchBlit.h"
+#include "ScalePlan.h"
 #include "ToolError.h"
-#include "VelmoUpscaler.h"
+#include "UpscalePasses.h"
 #include "VideoReader.h"
 
 namespace velmo_upscale {
@@ -22,63 +24,95 @@ std::string size_text(int width, int height)
 
 namespace {
 
-// A PNG through libpng; any other single picture FFmpeg reads (JPEG, WebP, BMP, a one-frame
-// video) through its decoders.
-PngPicture load_picture(const std::string& path)
-{
-    if (looks_like_png(path))
-        return read_png(path);
-    VideoReader reader(path);
-    PngPicture picture;
-    int64_t pts = 0;
-    if (!reader.read_frame(picture.image, pts))
-        throw ToolError(kExitInput, "no picture in '" + path + "' could be decoded");
-    RgbaImage next;
-    if (reader.read_frame(next, pts))
-        throw ToolError(kExitUsage, "'" + path + "' is a video; write it to a .mp4 or .y4m file");
-    for (size_t i = 3; i < picture.image.pixels.size() && !picture.has_alpha; i += 4)
-        picture.has_alpha = picture.image.pixels[i] != 255;
-    return picture;
-}
+// The picture's decoder, chosen by its first bytes: libpng for a PNG, FFmpeg for anything else
+// (JPEG, WebP, BMP, a one-frame video). Opening reads only the header, so the size is known and
+// checked before the pixels take any memory.
+class PictureSource {
+public:
+    explicit PictureSource(const std::string& path) : _input(path)
+    {
+        if (_input.starts_with_png_signature()) {
+            _png = std::make_unique<PngReader>(_input);
+            width = _png->width();
+            height = _png->height();
+        } else {
+            _video = std::make_unique<VideoReader>(_input);
+            width = _video->info().width;
+            height = _video->info().height;
+        }
+    }
+
+    PngPicture read()
+    {
+        PngPicture picture;
+        if (_png) {
+            picture.has_alpha = _png->has_alpha();
+            _png->read(picture.image);
+            return picture;
+        }
+        int64_t pts = 0;
+        if (!_video->read_frame(picture.image, pts))
+            throw ToolError(kExitInput, "no picture in '" + _input.path() + "' could be decoded");
+        RgbaImage next;
+        if (_video->read_frame(next, pts))
+            throw ToolError(kExitUsage, "'" + _input.path() + "' is a video; write it to a .mp4 or .y4m file");
+        for (size_t i = 3; i < picture.image.pixels.size() && !picture.has_alpha; i += 4)
+            picture.has_alpha = picture.image.pixels[i] != 255;
+        return picture;
+    }
+
+    int width = 0;
+    int height = 0;
+
+private:
+    InputFile _input;
+    std::unique_ptr<PngReader> _png;
+    std::unique_ptr<VideoReader> _video;
+};
 
 } // namespace
 
 std::string upscale_picture(const Options& options, const std::string& config_folder)
 {
     auto start = std::chrono::steady_clock::now();
-    PngPicture picture = load_picture(options.input);
+    PictureSource source(options.input);
+    ScalePlan plan = plan_scale(options, source.width, source.height, "picture");
     OutputFile output(options.output);
     std::unique_ptr<OutputFile> compare;
     if (!options.compare_path.empty())
         compare = std::make_unique<OutputFile>(options.compare_path);
 
     EglSession session;
-    VelmoUpscaler upscaler(options, config_folder, picture.image.width, picture.image.height);
+    UpscalePasses upscaler(session, options, config_folder, source.width, source.height, plan,
+                           "'" + options.input + "'");
+    PngPicture picture = source.read();
     RgbaImage result;
     upscaler.upscale(picture.image, result);
-    if (picture.has_alpha || compare) {
-        RgbaImage stretched = plain_stretch(upscaler.input_texture().name(), result.width, result.height);
-        if (picture.has_alpha)
-            copy_alpha(stretched, result);
-        if (compare) {
-            write_png_to(*compare, side_by_side(stretched, result, 8), false);
-            compare->commit();
-        }
+    if (compare) {
+        RgbaImage reference = reference_resize(picture.image, result.width, result.height, options.compare_filter);
+        write_png_to(*compare, side_by_side(reference, result, 8), false);
+        compare->commit();
     }
+    // Only the comparison needed the input on this side; the GPU keeps its own copy.
+    picture.image = RgbaImage();
+    if (picture.has_alpha)
+        copy_alpha(plain_stretch(upscaler.input_texture().name(), result.width, result.height), result);
     write_png_to(output, result, picture.has_alpha);
     output.commit();
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char timing[64];
     std::snprintf(timing, sizeof timing, " in %.2f s", seconds);
-    std::string summary = options.input + " " + size_text(picture.image.width, picture.image.height) + " -> " +
-                          options.output + " " + size_text(result.width, result.height) + ", " +
-                          (velmo_upscales(options.priority, picture.image.width, picture.image.height)
+    std::string passes = passes_text(plan);
+    std::string summary = options.input + " " + size_text(source.width, source.height) + " -> " + options.output +
+                          " " + size_text(result.width, result.height) + ", " +
+                          (velmo_upscales(options.priority, source.width, source.height)
                                ? "upscaled"
                                : "stretched only (priority " + std::to_string(options.priority) + ")") +
-                          timing + " on " + session.renderer();
+                          (passes.empty() ? "" : " in " + passes) + timing + " on " + session.renderer();
     if (compare)
-        summary += "; stretched | velmo: " + options.compare_path;
+        summary += std::string("; ") + compare_filter_name(options.compare_filter) + " | velmo: " +
+                   options.compare_path;
     return summary;
 }
 

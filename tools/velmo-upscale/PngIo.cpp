@@ -3,12 +3,14 @@
 
 #include <png.h>
 
+#include <csetjmp>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "InputFile.h"
 #include "OutputFile.h"
 #include "ToolError.h"
 
@@ -24,68 +26,159 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// libpng reports errors through a callback that must not return: keep the text, jump back.
+void keep_error(png_structp png, png_const_charp message)
+{
+    auto* text = static_cast<char*>(png_get_error_ptr(png));
+    std::snprintf(text, 256, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void ignore_warning(png_structp, png_const_charp) {}
+
+void read_from_input(png_structp png, png_bytep data, size_t size)
+{
+    auto* input = static_cast<InputFile*>(png_get_io_ptr(png));
+    while (size > 0) {
+        size_t count = 0;
+        bool failed = false;
+        try {
+            count = input->read(data, size);
+        } catch (const ToolError&) {
+            failed = true;
+        }
+        if (failed)
+            png_error(png, "read error");
+        if (count == 0)
+            png_error(png, "the file ends too early");
+        data += count;
+        size -= count;
+    }
+}
+
+// The row pointers libpng reads into or writes from.
+std::vector<png_bytep> rows_of(const RgbaImage& image)
+{
+    std::vector<png_bytep> rows(static_cast<size_t>(image.height));
+    for (int y = 0; y < image.height; ++y)
+        rows[static_cast<size_t>(y)] = const_cast<png_bytep>(image.at(0, y));
+    return rows;
+}
+
 } // namespace
+
+PngReader::Handles::~Handles()
+{
+    png_destroy_read_struct(&png, &info, nullptr);
+}
+
+PngReader::PngReader(InputFile& input) : _input(input)
+{
+    _handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, _message, keep_error, ignore_warning);
+    _handles.info = _handles.png ? png_create_info_struct(_handles.png) : nullptr;
+    if (!_handles.info)
+        throw std::bad_alloc();
+    png_structp png = _handles.png;
+    png_infop info = _handles.info;
+    if (setjmp(png_jmpbuf(png)))
+        fail("is not a readable PNG: ");
+    png_set_read_fn(png, &_input, read_from_input);
+    png_read_info(png, info);
+
+    png_uint_32 width = png_get_image_width(png, info);
+    png_uint_32 height = png_get_image_height(png, info);
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide)
+        throw ToolError(kExitInput, "'" + _input.path() + "' is " + std::to_string(width) + "x" +
+                                        std::to_string(height) + " pixels; up to " + std::to_string(kMaxSide) +
+                                        " on each side is supported");
+    _width = static_cast<int>(width);
+    _height = static_cast<int>(height);
+    int color_type = png_get_color_type(png, info);
+    _has_alpha = (color_type & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+
+    png_set_expand(png);
+    png_set_scale_16(png);
+    png_set_gray_to_rgb(png);
+    if (!_has_alpha)
+        png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+    // Samples are in the sRGB-like encoding of ordinary pictures unless the file states another
+    // gamma; 16-bit samples are no exception.
+    double gamma = 0;
+    if (!png_get_valid(png, info, PNG_INFO_sRGB) && png_get_gAMA(png, info, &gamma) && gamma > 0)
+        png_set_gamma(png, PNG_DEFAULT_sRGB, gamma);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+}
+
+void PngReader::fail(const std::string& what) const
+{
+    throw ToolError(kExitInput, "'" + _input.path() + "' " + what + _message);
+}
+
+void PngReader::read(RgbaImage& image)
+{
+    image = RgbaImage(_width, _height);
+    std::vector<png_bytep> rows = rows_of(image);
+    if (setjmp(png_jmpbuf(_handles.png)))
+        fail("is damaged: ");
+    png_read_image(_handles.png, rows.data());
+    png_read_end(_handles.png, nullptr);
+}
 
 bool looks_like_png(const std::string& path)
 {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+    try {
+        InputFile input(path);
+        return input.starts_with_png_signature();
+    } catch (const ToolError&) {
         return false;
-    png_byte signature[8];
-    return std::fread(signature, 1, sizeof signature, file.get()) == sizeof signature &&
-           png_sig_cmp(signature, 0, sizeof signature) == 0;
+    }
 }
 
 PngPicture read_png(const std::string& path)
 {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        throw ToolError(kExitInput, "cannot open '" + path + "': " + std::strerror(errno));
-
-    png_image png = {};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_stdio(&png, file.get()))
-        throw ToolError(kExitInput, "'" + path + "' is not a readable PNG: " + png.message);
-    if (png.width == 0 || png.height == 0 || png.width > kMaxSide || png.height > kMaxSide) {
-        png_image_free(&png);
-        throw ToolError(kExitInput, "'" + path + "' is " + std::to_string(png.width) + "x" +
-                                        std::to_string(png.height) + " pixels; up to " +
-                                        std::to_string(kMaxSide) + " on each side is supported");
-    }
-
+    InputFile input(path);
+    PngReader reader(input);
     PngPicture picture;
-    picture.has_alpha = (png.format & PNG_FORMAT_FLAG_ALPHA) != 0;
-    png.format = PNG_FORMAT_RGBA;
-    picture.image = RgbaImage(static_cast<int>(png.width), static_cast<int>(png.height));
-    if (!png_image_finish_read(&png, nullptr, picture.image.pixels.data(), 0, nullptr))
-        throw ToolError(kExitInput, "'" + path + "' is damaged: " + png.message);
+    picture.has_alpha = reader.has_alpha();
+    reader.read(picture.image);
     return picture;
 }
 
 void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const std::string& display_name)
 {
-    png_image png = {};
-    png.version = PNG_IMAGE_VERSION;
-    png.width = static_cast<png_uint_32>(image.width);
-    png.height = static_cast<png_uint_32>(image.height);
-    png.format = PNG_FORMAT_RGBA;
-    const uint8_t* pixels = image.pixels.data();
-    std::vector<uint8_t> rgb;
-    if (!with_alpha) {
-        rgb.resize(static_cast<size_t>(image.width) * image.height * 3);
-        for (size_t i = 0, o = 0; i < image.pixels.size(); i += 4, o += 3)
-            std::memcpy(&rgb[o], &image.pixels[i], 3);
-        png.format = PNG_FORMAT_RGB;
-        pixels = rgb.data();
+    char message[256] = {};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, message, keep_error, ignore_warning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        throw std::bad_alloc();
     }
-    if (!png_image_write_to_stdio(&png, file, 0, pixels, 0, nullptr))
-        throw ToolError(kExitOutput, "cannot write '" + display_name + "': " + png.message);
+    std::vector<png_bytep> rows = rows_of(image);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        throw ToolError(kExitOutput, "cannot write '" + display_name + "': " + message);
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+                 with_alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    png_write_info(png, info);
+    // An opaque picture leaves its fourth byte out row by row, with no RGB copy of the whole.
+    if (!with_alpha)
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    if (std::fflush(file) != 0 || std::ferror(file))
+        throw ToolError(kExitOutput, "cannot write '" + display_name + "': " + std::strerror(errno));
 }
 
 void write_png_to(const OutputFile& output, const RgbaImage& image, bool with_alpha)
 {
     const std::string& name = output.final_path();
-    FilePtr file(std::fopen(output.temporary_path().c_str(), "wb"));
+    FilePtr file(std::fopen(output.write_path().c_str(), "wb"));
     if (!file)
         throw ToolError(kExitOutput, "cannot write '" + name + "': " + std::strerror(errno));
     write_png(file.get(), image, with_alpha, name);

@@ -1,4 +1,4 @@
-// PNG files in and out through libpng's simplified interface, any colour type read as RGBA8.
+// PNG files in and out through libpng, any colour type and bit depth read as RGBA8.
 #pragma once
 
 #include <cstdio>
@@ -6,17 +6,58 @@
 
 #include "RgbaImage.h"
 
+struct png_struct_def;
+struct png_info_def;
+
 namespace velmo_upscale {
+
+class InputFile;
 
 struct PngPicture {
     RgbaImage image;
     bool has_alpha = false; // the file carried transparency (alpha channel or tRNS)
 };
 
+// Reads a PNG in two steps, so that its size is known before its pixels take any memory.
+// Samples are taken as they are stored, whatever the bit depth; only a gAMA chunk (without sRGB)
+// makes them converted to the sRGB encoding of 8-bit pictures.
+class PngReader {
+public:
+    // Reads the header. Throws ToolError(kExitInput) for a damaged or oversized file.
+    explicit PngReader(InputFile& input);
+    PngReader(const PngReader&) = delete;
+    PngReader& operator=(const PngReader&) = delete;
+
+    int width() const { return _width; }
+    int height() const { return _height; }
+    bool has_alpha() const { return _has_alpha; }
+
+    // Decodes the pixels; once only. Throws ToolError(kExitInput) when the file is damaged.
+    void read(RgbaImage& image);
+
+private:
+    [[noreturn]] void fail(const std::string& what) const;
+
+    // Destroyed also when the constructor throws.
+    struct Handles {
+        png_struct_def* png = nullptr;
+        png_info_def* info = nullptr;
+        ~Handles();
+    };
+
+    InputFile& _input;
+    Handles _handles;
+    int _width = 0;
+    int _height = 0;
+    bool _has_alpha = false;
+    char _message[256] = {};
+};
+
 // True when the file starts with the PNG signature; false for a missing or short file.
 bool looks_like_png(const std::string& path);
 
-// Throws ToolError(kExitInput) for a missing, unreadable, damaged or oversized file.
+// The whole picture at once; throws ToolError(kExitInput) for a missing, unreadable, damaged or
+// oversized file.
 PngPicture read_png(const std::string& path);
 
 // Writes RGBA8 (or RGB8 when with_alpha is false) to an open stream; throws ToolError(kExitOutput)
@@ -25,8 +66,7 @@ void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const s
 
 class OutputFile;
 
-// Writes the picture into the output's temporary file (commit it afterwards); throws
-// ToolError(kExitOutput).
+// Writes the picture into the output's file (commit it afterwards); throws ToolError(kExitOutput).
 void write_png_to(const OutputFile& output, const RgbaImage& image, bool with_alpha);
 
 // Writes the picture to `path` through an OutputFile, so a failure leaves nothing behind;

@@ -36,11 +36,12 @@ std::string process_error(int32_t result)
 
 } // namespace
 
-VelmoUpscaler::VelmoUpscaler(const Options& options, const std::string& config_folder, int width, int height)
+VelmoUpscaler::VelmoUpscaler(const Options& options, const std::string& config_folder, int width, int height,
+                             float scale)
     : _quiet(!options.verbose), _width(width), _height(height)
 {
-    if (!scaled_size(width, height, options.scale, _output_width, _output_height))
-        throw ToolError(kExitUsage, "--scale " + number_text(options.scale) + " leaves nothing of a " +
+    if (!scaled_size(width, height, scale, _output_width, _output_height))
+        throw ToolError(kExitUsage, "--scale " + number_text(scale) + " leaves nothing of a " +
                                         std::to_string(width) + "x" + std::to_string(height) + " picture");
 
     velmo_init_params params = make_init_params(options, config_folder.c_str());
@@ -48,7 +49,7 @@ VelmoUpscaler::VelmoUpscaler(const Options& options, const std::string& config_f
     {
         LibraryLogGate gate(_quiet);
         _instance = velmo_init(&params);
-        result = velmo_set_input_props(_instance, width, height, options.scale);
+        result = velmo_set_input_props(_instance, width, height, scale);
     }
     if (result == VELMO_ERROR_CONFIG_FILE) {
         // The file is for a separate engine; velmo works on without it.
@@ -58,7 +59,7 @@ VelmoUpscaler::VelmoUpscaler(const Options& options, const std::string& config_f
         LibraryLogGate gate(_quiet);
         velmo_release(_instance);
         throw ToolError(kExitGpu, "velmo_set_input_props refused " + std::to_string(width) + "x" +
-                                      std::to_string(height) + " at scale " + number_text(options.scale) +
+                                      std::to_string(height) + " at scale " + number_text(scale) +
                                       " (result " + std::to_string(result) + ")");
     }
 }

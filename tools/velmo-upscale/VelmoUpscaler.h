@@ -13,9 +13,9 @@ namespace velmo_upscale {
 
 class VelmoUpscaler {
 public:
-    // Creates the instance for frames of width x height; the tool's context must be current.
-    // Throws ToolError(kExitUsage) when the scale leaves nothing to draw.
-    VelmoUpscaler(const Options& options, const std::string& config_folder, int width, int height);
+    // Creates the instance for frames of width x height drawn at `scale` (at most 2); the tool's
+    // context must be current. Throws ToolError(kExitUsage) when the scale leaves nothing to draw.
+    VelmoUpscaler(const Options& options, const std::string& config_folder, int width, int height, float scale);
     ~VelmoUpscaler();
     VelmoUpscaler(const VelmoUpscaler&) = delete;
     VelmoUpscaler& operator=(const VelmoUpscaler&) = delete;

@@ -9,14 +9,15 @@
 #include "EglSession.h"
 #include "HdrProbe.h"
 #include "ImageOps.h"
+#include "InputFile.h"
 #include "Jobs.h"
 #include "OutputCheck.h"
 #include "OutputFile.h"
 #include "PngIo.h"
 #include "Progress.h"
-#include "StretchBlit.h"
+#include "ScalePlan.h"
 #include "ToolError.h"
-#include "VelmoUpscaler.h"
+#include "UpscalePasses.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
 
@@ -68,13 +69,15 @@ std::string copied_text(const AVFormatContext& input, const std::vector<int>& co
 
 std::string upscale_video(const Options& options, const std::string& config_folder)
 {
-    if (looks_like_png(options.input))
+    InputFile input_file(options.input);
+    if (input_file.starts_with_png_signature())
         throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
-    VideoReader reader(options.input);
+    VideoReader reader(input_file);
     const VideoInfo& info = reader.info();
+    ScalePlan plan = plan_scale(options, info.width, info.height, "video");
     VideoFormat format;
-    if (!scaled_size(info.width, info.height, options.scale, format.width, format.height))
-        throw ToolError(kExitUsage, "--scale leaves nothing of a " + size_text(info.width, info.height) + " video");
+    format.width = plan.width;
+    format.height = plan.height;
     format.time_base = info.time_base;
     format.frame_rate = info.frame_rate;
     format.color = info.color;
@@ -92,7 +95,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     std::unique_ptr<OutputFile> compare;
     if (!options.compare_path.empty())
         compare = std::make_unique<OutputFile>(options.compare_path);
-    VideoWriter writer(output.temporary_path(), options.output_kind, format, options.encoder);
+    VideoWriter writer(output.write_path(), options.output_kind, format, options.encoder, options.output);
     if (!writer.downgrade().empty())
         note(writer.downgrade());
 
@@ -119,7 +122,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     writer.start();
 
     EglSession session;
-    VelmoUpscaler upscaler(options, config_folder, info.width, info.height);
+    UpscalePasses upscaler(session, options, config_folder, info.width, info.height, plan, "'" + options.input + "'");
     Progress progress(stderr, info.frame_count);
     auto copy_packet = [&](AVPacket& packet) {
         int target = copied_as[static_cast<size_t>(packet.stream_index)];
@@ -134,8 +137,8 @@ std::string upscale_video(const Options& options, const std::string& config_fold
         upscaler.upscale(frame, result);
         writer.write_frame(result, pts);
         if (compare && progress.frames_done() == 0) {
-            RgbaImage stretched = plain_stretch(upscaler.input_texture().name(), result.width, result.height);
-            write_png_to(*compare, side_by_side(stretched, result, 8), false);
+            RgbaImage reference = reference_resize(frame, result.width, result.height, options.compare_filter);
+            write_png_to(*compare, side_by_side(reference, result, 8), false);
         }
         progress.frame_done();
     }
@@ -143,11 +146,18 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     if (progress.frames_done() == 0)
         throw ToolError(kExitInput, "no frame of '" + options.input + "' could be decoded");
     writer.finish();
-    for (const std::string& item : items_left_out(*input, copied_as, output.temporary_path()))
-        note(std::string(writer.format_name()) + " output left out " + item);
+    // A pipe or standard output cannot be read back; what they miss was named as streams were added.
+    if (output.replaces_file()) {
+        for (const std::string& item : items_left_out(*input, copied_as, output.write_path()))
+            note(std::string(writer.format_name()) + " output left out " + item);
+    }
     output.commit();
     if (compare)
         compare->commit();
+    if (!reader.ended_early().empty())
+        throw ToolError(kExitInput, "'" + options.input + "' ended early (" + reader.ended_early() + "): " +
+                                        plural(progress.frames_done(), "frame") + " written to '" +
+                                        options.output + "'");
 
     double seconds = progress.elapsed_seconds();
     char timing[96];
@@ -163,11 +173,12 @@ std::string upscale_video(const Options& options, const std::string& config_fold
                           (velmo_upscales(options.priority, info.width, info.height)
                                ? "upscaled"
                                : "stretched only (priority " + std::to_string(options.priority) + ")") +
-                          " on " + session.renderer();
+                          (plan.pass_scales.size() > 1 ? " in " + passes_text(plan) : "") + " on " + session.renderer();
     if (reader.damaged_packets() > 0)
         summary += ", " + plural(reader.damaged_packets(), "damaged packet") + " skipped";
     if (compare)
-        summary += "; stretched | velmo (first frame): " + options.compare_path;
+        summary += std::string("; ") + compare_filter_name(options.compare_filter) +
+                   " | velmo (first frame): " + options.compare_path;
     return summary;
 }
 

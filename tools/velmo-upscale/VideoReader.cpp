@@ -9,7 +9,6 @@ extern "C" {
 #include <algorithm>
 #include <cstdio>
 #include <new>
-#include <sys/stat.h>
 
 #include "ToolError.h"
 
@@ -38,17 +37,81 @@ bool full_range(const AVFrame& frame)
     }
 }
 
+constexpr int kIoBufferSize = 1 << 16;
+// Decoding errors beyond the pictures decoded plus this many mean the decoder cannot go on.
+constexpr int64_t kDamagedAllowance = 16;
+
+int read_input(void* opaque, uint8_t* buffer, int size)
+{
+    try {
+        size_t count = static_cast<InputFile*>(opaque)->read(buffer, static_cast<size_t>(size));
+        return count == 0 ? AVERROR_EOF : static_cast<int>(count);
+    } catch (const ToolError&) {
+        return AVERROR(EIO);
+    }
+}
+
+int64_t seek_input(void* opaque, int64_t offset, int whence)
+{
+    auto* input = static_cast<InputFile*>(opaque);
+    if (whence & AVSEEK_SIZE)
+        return input->seekable() ? input->size() : AVERROR(ENOSYS);
+    int64_t position = input->seek(offset, whence & ~AVSEEK_FORCE);
+    return position >= 0 ? position : AVERROR(ESPIPE);
+}
+
 } // namespace
 
-VideoReader::VideoReader(const std::string& path) : _path(path)
+VideoReader::VideoReader(const std::string& path)
+    : _owned_input(std::make_unique<InputFile>(path)), _input(*_owned_input), _path(path)
 {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0)
-        throw ToolError(kExitInput, "cannot open '" + path + "': no such file");
-    if (S_ISDIR(status.st_mode))
-        throw ToolError(kExitInput, "cannot open '" + path + "': it is a folder");
+    open_or_close();
+}
 
-    int result = avformat_open_input(&_format, path.c_str(), nullptr, nullptr);
+VideoReader::VideoReader(InputFile& input) : _input(input), _path(input.path())
+{
+    open_or_close();
+}
+
+void VideoReader::open_or_close()
+{
+    try {
+        open();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void VideoReader::close()
+{
+    avformat_close_input(&_format);
+    if (_io)
+        av_freep(&_io->buffer);
+    avio_context_free(&_io);
+}
+
+void VideoReader::open()
+{
+    const std::string& path = _path;
+    auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
+    _io = buffer ? avio_alloc_context(buffer, kIoBufferSize, 0, &_input, read_input, nullptr,
+                                      _input.seekable() ? seek_input : nullptr)
+                 : nullptr;
+    _format = avformat_alloc_context();
+    if (!_io || !_format) {
+        if (!_io)
+            av_free(buffer);
+        throw std::bad_alloc();
+    }
+    _io->seekable = _input.seekable() ? AVIO_SEEKABLE_NORMAL : 0;
+    _format->pb = _io;
+    // The name only helps to guess the format; demuxers that would open further files by name
+    // (playlists, references) get plain files and nothing else.
+    AVDictionary* settings = nullptr;
+    av_dict_set(&settings, "protocol_whitelist", "file", 0);
+    int result = avformat_open_input(&_format, path.c_str(), nullptr, &settings);
+    av_dict_free(&settings);
     if (result < 0)
         throw ToolError(kExitInput, "'" + path + "' is neither a PNG nor a video FFmpeg can read: " +
                                         av_error_text(result));
@@ -122,11 +185,15 @@ VideoReader::VideoReader(const std::string& path) : _path(path)
     side_data(AV_PKT_DATA_DISPLAYMATRIX, _info.display_matrix);
     side_data(AV_PKT_DATA_MASTERING_DISPLAY_METADATA, _info.mastering_display);
     side_data(AV_PKT_DATA_CONTENT_LIGHT_LEVEL, _info.content_light);
+
+    int entries = avformat_index_get_entries_count(stream);
+    const AVIndexEntry* last = entries > 0 ? avformat_index_get_entry(stream, entries - 1) : nullptr;
+    _index_beyond_end = last && _input.size() >= 0 && last->pos + last->size > _input.size();
 }
 
 VideoReader::~VideoReader()
 {
-    avformat_close_input(&_format);
+    close();
 }
 
 bool VideoReader::read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& other_packets)
@@ -143,23 +210,35 @@ bool VideoReader::decode_next(const PacketSink& other_packets)
 {
     for (;;) {
         int result = avcodec_receive_frame(_decoder.get(), _decoded.get());
-        if (result == 0)
+        if (result == 0) {
+            ++_frames_decoded;
             return true;
+        }
         if (result == AVERROR_EOF)
             return false;
-        if (result != AVERROR(EAGAIN))
-            throw ToolError(kExitInput, "cannot decode '" + _path + "': " + av_error_text(result));
+        if (result != AVERROR(EAGAIN)) {
+            // A picture the decoder could not finish (a damaged or cut-off packet) is skipped
+            // like a damaged packet; a decoder that only fails stops the video.
+            if (++_damaged_packets > kDamagedAllowance + _frames_decoded)
+                throw ToolError(kExitInput, "cannot decode '" + _path + "': " + av_error_text(result));
+            std::fprintf(stderr, "velmo-upscale: skipped a picture of '%s' that could not be decoded: %s\n",
+                         _path.c_str(), av_error_text(result).c_str());
+            continue;
+        }
         if (_flushing)
             return false;
 
         result = av_read_frame(_format, _packet.get());
-        if (result == AVERROR_EOF) {
+        if (result < 0) {
+            // What was read so far is kept; the caller learns that the rest is missing.
+            if (result != AVERROR_EOF)
+                _ended_early = "reading failed: " + av_error_text(result);
+            else if (_index_beyond_end)
+                _ended_early = "the file is cut short of what its index lists";
             avcodec_send_packet(_decoder.get(), nullptr);
             _flushing = true;
             continue;
         }
-        if (result < 0)
-            throw ToolError(kExitInput, "cannot read '" + _path + "': " + av_error_text(result));
 
         if (_packet->stream_index == _video_index) {
             result = avcodec_send_packet(_decoder.get(), _packet.get());

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "AvSupport.h"
+#include "InputFile.h"
 #include "RgbaImage.h"
 
 namespace velmo_upscale {
@@ -32,6 +34,9 @@ public:
     // Opens the file and the decoder of its best video stream. Throws ToolError(kExitInput) when
     // the file is missing, unreadable, has no video stream of known size, or no decoder for it.
     explicit VideoReader(const std::string& path);
+    // The same on an input opened already (and maybe looked at), which must outlive the reader.
+    // FFmpeg reads it through the tool's own I/O: names are never taken for URLs.
+    explicit VideoReader(InputFile& input);
     ~VideoReader();
     VideoReader(const VideoReader&) = delete;
     VideoReader& operator=(const VideoReader&) = delete;
@@ -49,13 +54,22 @@ public:
 
     // Damaged packets skipped so far (each one reported on stderr as it happens).
     int damaged_packets() const { return _damaged_packets; }
+    // Why the video ended before its end (a read error, or a file cut short of what its index
+    // lists); empty when it ended as it should. Read once read_frame has returned false.
+    const std::string& ended_early() const { return _ended_early; }
 
 private:
+    void open_or_close();
+    void open();
+    void close();
     bool decode_next(const PacketSink& other_packets);
     void convert(RgbaImage& frame);
     int64_t next_pts();
 
+    std::unique_ptr<InputFile> _owned_input;
+    InputFile& _input;
     std::string _path;
+    AVIOContext* _io = nullptr;
     AVFormatContext* _format = nullptr;
     CodecContextPtr _decoder;
     PacketPtr _packet;
@@ -78,6 +92,9 @@ private:
     bool _have_pts = false;
     int64_t _last_pts = 0;
     int _damaged_packets = 0;
+    int64_t _frames_decoded = 0;
+    bool _index_beyond_end = false;
+    std::string _ended_early;
     VideoInfo _info;
 };
 

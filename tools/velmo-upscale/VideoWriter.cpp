@@ -122,8 +122,8 @@ bool muxer_accepts(const AVOutputFormat* format, const AVStream& source)
 } // namespace
 
 VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFormat& format,
-                         const EncoderRequest& request)
-    : _path(path), _kind(kind)
+                         const EncoderRequest& request, const std::string& display_name)
+    : _path(path), _display_name(display_name.empty() ? path : display_name), _kind(kind)
 {
     const char* muxer = muxer_for(kind);
     int result = avformat_alloc_output_context2(&_container, nullptr, muxer, path.c_str());
@@ -181,11 +181,12 @@ VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFo
     result = avcodec_open2(_encoder.get(), codec, &settings);
     av_dict_free(&settings);
     if (result < 0)
-        fail(std::string("the ") + codec->name + " encoder refused " + std::to_string(format.width) + "x" +
-                 std::to_string(format.height) + " " + av_get_pix_fmt_name(pixel_format) + " frames" +
-                 (request.crf.empty() ? "" : " at --crf " + request.crf) +
-                 (request.preset.empty() ? "" : " with --preset " + request.preset),
-             result);
+        throw ToolError(kExitUsage, std::string("the ") + codec->name + " encoder refuses " +
+                                        std::to_string(format.width) + "x" + std::to_string(format.height) + " " +
+                                        av_get_pix_fmt_name(pixel_format) + " frames" +
+                                        (request.crf.empty() ? "" : " at --crf " + request.crf) +
+                                        (request.preset.empty() ? "" : " with --preset " + request.preset) +
+                                        " for '" + _display_name + "': " + av_error_text(result));
 
     _video_stream = avformat_new_stream(_container, nullptr);
     if (!_video_stream)
@@ -226,7 +227,8 @@ VideoWriter::~VideoWriter()
 
 void VideoWriter::fail(const std::string& what, int code) const
 {
-    throw ToolError(kExitOutput, "cannot write '" + _path + "': " + what + (code < 0 ? ": " + av_error_text(code) : ""));
+    throw ToolError(kExitOutput,
+                    "cannot write '" + _display_name + "': " + what + (code < 0 ? ": " + av_error_text(code) : ""));
 }
 
 int VideoWriter::add_copied_stream(const AVCodecParameters& parameters, AVRational time_base)
@@ -314,7 +316,9 @@ void VideoWriter::keep_items_of(const AVFormatContext& input, const AVStream& vi
 
 void VideoWriter::start()
 {
-    int result = avio_open(&_container->pb, _path.c_str(), AVIO_FLAG_WRITE);
+    // Names are files, never URLs: "pipe:1.mp4" is a file of that name.
+    std::string url = _path == "-" ? "pipe:1" : "file:" + _path;
+    int result = avio_open(&_container->pb, url.c_str(), AVIO_FLAG_WRITE);
     if (result < 0)
         fail("cannot open the file", result);
     _started = true;

@@ -35,11 +35,12 @@ struct VideoFormat {
 
 class VideoWriter {
 public:
-    // Sets up the container and the video encoder; `path` is opened in start(). `kind` is Mp4, Mkv
+    // Sets up the container and the video encoder; `path` is opened in start() as a plain file, or
+    // standard output for "-"; messages name `display_name` (default: the path). `kind` is Mp4, Mkv
     // or Y4m. Throws ToolError(kExitUsage) for an encoder request that cannot be met (see
-    // choose_encoder) and ToolError(kExitOutput) when the encoder refuses the format.
+    // choose_encoder) or a frame size the encoder refuses.
     VideoWriter(const std::string& path, OutputKind kind, const VideoFormat& format,
-                const EncoderRequest& request = {});
+                const EncoderRequest& request = {}, const std::string& display_name = "");
     ~VideoWriter();
     VideoWriter(const VideoWriter&) = delete;
     VideoWriter& operator=(const VideoWriter&) = delete;
@@ -81,6 +82,7 @@ private:
     [[noreturn]] void fail(const std::string& what, int code) const;
 
     std::string _path;
+    std::string _display_name;
     OutputKind _kind;
     AVFormatContext* _container = nullptr;
     CodecContextPtr _encoder;

@@ -1,56 +1,63 @@
-// velmo-upscale: upscales a PNG picture or a video with velmo on a headless OpenGL ES context.
+// velmo-upscale: upscales PNG pictures and videos with velmo on a headless OpenGL ES context.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "AvSupport.h"
 #include "ConfigFolder.h"
+#include "EglSession.h"
 #include "Jobs.h"
 #include "Options.h"
 #include "OutputFile.h"
 #include "ToolError.h"
+#include "velmo/velmo_api.h"
 
 using namespace velmo_upscale;
 
 namespace {
 
-void check_input(const Options& options)
+// Everything about one job that can be refused before any work starts.
+void check_job(const Options& options)
 {
-    std::FILE* file = std::fopen(options.input.c_str(), "rb");
-    if (!file)
+    bool from_stdin = options.input == "-";
+    if (!from_stdin && ::access(options.input.c_str(), F_OK) != 0)
         throw ToolError(kExitInput, "cannot open '" + options.input + "': " + std::strerror(errno));
-    std::fclose(file);
-    struct stat info {};
-    if (::stat(options.input.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-        throw ToolError(kExitInput, "cannot open '" + options.input + "': it is a folder");
-    if (same_file(options.input, options.output))
+    if (!from_stdin && same_file(options.input, options.output))
         throw ToolError(kExitUsage, "'" + options.output + "' is the input itself; choose another output name");
-    if (!options.compare_path.empty() && same_file(options.input, options.compare_path))
-        throw ToolError(kExitUsage, "'" + options.compare_path + "' is the input itself; choose another --compare name");
+    if (!options.compare_path.empty()) {
+        if (!from_stdin && same_file(options.input, options.compare_path))
+            throw ToolError(kExitUsage, "'" + options.compare_path + "' is the input itself; choose another --compare name");
+        if (same_destination(options.output, options.compare_path))
+            throw ToolError(kExitUsage, "'" + options.compare_path + "' is the output itself; choose another --compare name");
+    }
+    confirm_overwrite(options.output, options.overwrite, from_stdin);
+    if (!options.compare_path.empty())
+        confirm_overwrite(options.compare_path, options.overwrite, from_stdin);
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Runs one job and prints its summary: on standard output, unless the video goes there.
+void run_job(const Options& options, const std::string& config_folder)
 {
-    set_ffmpeg_verbosity(false);
-    remove_unfinished_outputs_on_signals();
+    check_job(options);
+    std::string summary = options.output_kind == OutputKind::Png ? upscale_picture(options, config_folder)
+                                                                 : upscale_video(options, config_folder);
+    std::fprintf(options.output == "-" ? stderr : stdout, "velmo-upscale: %s\n", summary.c_str());
+    std::fflush(stdout);
+}
+
+// The exit status of one job, its failure reported on standard error.
+int guarded(const std::function<void()>& work)
+{
     try {
-        Options options = parse_options(argc, argv);
-        set_ffmpeg_verbosity(options.verbose);
-        if (options.show_help) {
-            std::fputs(help_text().c_str(), stdout);
-            return kExitOk;
-        }
-        check_input(options);
-        std::string folder = config_folder(options.config_dir);
-        std::string summary = options.output_kind == OutputKind::Png ? upscale_picture(options, folder)
-                                                                     : upscale_video(options, folder);
-        std::printf("velmo-upscale: %s\n", summary.c_str());
+        work();
         return kExitOk;
     } catch (const ToolError& error) {
         std::fprintf(stderr, "velmo-upscale: %s\n", error.what());
@@ -62,4 +69,75 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "velmo-upscale: %s\n", error.what());
         return kExitFailure;
     }
+}
+
+int show_version()
+{
+    std::printf("velmo-upscale %s\nvelmo %s\n", VELMO_UPSCALE_VERSION, velmo_version());
+    EglSession session;
+    std::printf("OpenGL ES renderer: %s\n", session.renderer().c_str());
+    return kExitOk;
+}
+
+// Each input into the folder under its own name; one failure does not stop the others, the exit
+// status is the first failure's.
+int run_batch(const Options& options, const std::string& config_folder)
+{
+    struct stat info {};
+    if (::stat(options.output_dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        throw ToolError(kExitOutput, "-o " + options.output_dir + ": not an existing folder");
+    int status = kExitOk;
+    std::vector<std::string> failed;
+    for (const std::string& input : options.inputs) {
+        int result = guarded([&] {
+            Options job = options;
+            job.input = input;
+            job.output = batch_output_path(options.output_dir, input);
+            job.output_kind = output_kind_for(job.output);
+            run_job(job, config_folder);
+        });
+        if (result != kExitOk) {
+            failed.push_back(input);
+            if (status == kExitOk)
+                status = result;
+        }
+    }
+    size_t done = options.inputs.size() - failed.size();
+    std::string summary = std::to_string(options.inputs.size()) + (options.inputs.size() == 1 ? " input: " : " inputs: ") +
+                          std::to_string(done) + " written to " + options.output_dir;
+    if (!failed.empty()) {
+        summary += ", " + std::to_string(failed.size()) + " failed (";
+        for (size_t i = 0; i < failed.size(); ++i)
+            summary += (i ? ", " : "") + failed[i];
+        summary += ")";
+    }
+    std::printf("velmo-upscale: %s\n", summary.c_str());
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    set_ffmpeg_verbosity(false);
+    remove_unfinished_outputs_on_signals();
+    int status = kExitOk;
+    int outcome = guarded([&] {
+        Options options = parse_options(argc, argv);
+        set_ffmpeg_verbosity(options.verbose);
+        if (options.show_help) {
+            std::fputs(help_text().c_str(), stdout);
+            return;
+        }
+        if (options.show_version) {
+            status = show_version();
+            return;
+        }
+        std::string folder = config_folder(options.config_dir);
+        if (options.output_dir.empty())
+            run_job(options, folder);
+        else
+            status = run_batch(options, folder);
+    });
+    return outcome != kExitOk ? outcome : status;
 }

@@ -24,7 +24,7 @@ int main(int argc, char** argv)
         std::string picture = folder + "/sample.png";
         save_png(picture, render_sample_scene(640, 360, 0.0), false);
         OutputFile clip(folder + "/sample.mp4");
-        write_sample_clip(clip.temporary_path(), OutputKind::Mp4, SampleClip{});
+        write_sample_clip(clip.write_path(), OutputKind::Mp4, SampleClip{});
         clip.commit();
         std::printf("velmo-make-samples: wrote %s and %s\n", picture.c_str(), clip.final_path().c_str());
         return kExitOk;

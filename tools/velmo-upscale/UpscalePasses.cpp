@@ -1,0 +1,59 @@
+// The pass chain: each pass's output is read back and becomes the next pass's input.
+#include "UpscalePasses.h"
+
+#include <cstdio>
+
+#include "ToolError.h"
+
+namespace velmo_upscale {
+
+UpscalePasses::UpscalePasses(const EglSession& session, const Options& options, const std::string& config_folder,
+                             int width, int height, const ScalePlan& plan, const std::string& what)
+{
+    int limit = session.max_texture_size();
+    std::string limit_text = "this OpenGL ES driver (" + session.renderer() + ") takes textures of at most " +
+                             std::to_string(limit) + " pixels a side (GL_MAX_TEXTURE_SIZE)";
+    if (width > limit || height > limit)
+        throw ToolError(kExitInput, what + " is " + std::to_string(width) + "x" + std::to_string(height) + "; " +
+                                        limit_text);
+    if (plan.width > limit || plan.height > limit)
+        throw ToolError(kExitUsage, "the output would be " + std::to_string(plan.width) + "x" +
+                                        std::to_string(plan.height) + "; " + limit_text +
+                                        ": ask for a smaller size");
+    int w = width;
+    int h = height;
+    for (float scale : plan.pass_scales) {
+        _passes.push_back(std::make_unique<VelmoUpscaler>(options, config_folder, w, h, scale));
+        w = _passes.back()->output_width();
+        h = _passes.back()->output_height();
+    }
+    if (w != plan.width || h != plan.height)
+        throw ToolError(kExitFailure, "the passes draw " + std::to_string(w) + "x" + std::to_string(h) +
+                                          " instead of " + std::to_string(plan.width) + "x" +
+                                          std::to_string(plan.height));
+}
+
+void UpscalePasses::upscale(const RgbaImage& frame, RgbaImage& result)
+{
+    const RgbaImage* input = &frame;
+    for (size_t i = 0; i < _passes.size(); ++i) {
+        RgbaImage& output = i + 1 == _passes.size() ? result : _between[i % 2];
+        _passes[i]->upscale(*input, output);
+        input = &output;
+    }
+}
+
+std::string passes_text(const ScalePlan& plan)
+{
+    if (plan.pass_scales.size() < 2)
+        return "";
+    std::string text = std::to_string(plan.pass_scales.size()) + " velmo passes (";
+    for (size_t i = 0; i < plan.pass_scales.size(); ++i) {
+        char number[32];
+        std::snprintf(number, sizeof number, "%s%.4g", i ? " x " : "", static_cast<double>(plan.pass_scales[i]));
+        text += number;
+    }
+    return text + ")";
+}
+
+} // namespace velmo_upscale

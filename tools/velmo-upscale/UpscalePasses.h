@@ -1,0 +1,43 @@
+// One or more velmo instances in a row, each at most 2x, that together draw a frame at the
+// planned output size; checked against the context's texture limit before any frame is decoded.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "EglSession.h"
+#include "Options.h"
+#include "RgbaImage.h"
+#include "ScalePlan.h"
+#include "VelmoUpscaler.h"
+
+namespace velmo_upscale {
+
+class UpscalePasses {
+public:
+    // Throws ToolError(kExitInput) when the input's size exceeds the context's GL_MAX_TEXTURE_SIZE,
+    // ToolError(kExitUsage) when the planned output does, naming the limit either way; `what` names
+    // the input ("'in.png'").
+    UpscalePasses(const EglSession& session, const Options& options, const std::string& config_folder, int width,
+                  int height, const ScalePlan& plan, const std::string& what);
+
+    int output_width() const { return _passes.back()->output_width(); }
+    int output_height() const { return _passes.back()->output_height(); }
+    size_t pass_count() const { return _passes.size(); }
+
+    // Every pass in turn; `result` ends at the planned size. Throws ToolError(kExitGpu).
+    void upscale(const RgbaImage& frame, RgbaImage& result);
+
+    // The texture the last frame was uploaded to, for drawing a plain stretch beside.
+    const GlTexture& input_texture() const { return _passes.front()->input_texture(); }
+
+private:
+    std::vector<std::unique_ptr<VelmoUpscaler>> _passes;
+    RgbaImage _between[2]; // alternately the output and the input of the passes before the last
+};
+
+// "2 velmo passes (2 x 1.5)" for the summary; empty for a single pass.
+std::string passes_text(const ScalePlan& plan);
+
+} // namespace velmo_upscale
