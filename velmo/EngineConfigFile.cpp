@@ -1,9 +1,12 @@
-// configure.ini: text, pipeline choice and the write that never leaves a truncated file.
+// configure.ini: text, pipeline choice and the write that replaces the file whole where it can.
 #include "velmo/EngineConfigFile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -47,32 +50,141 @@ std::string engine_config_text(int video_width, int video_height)
     return text;
 }
 
+namespace {
+
+// The process's file-creation mask, read without changing it (umask() would, for every thread).
+mode_t current_umask()
+{
+    mode_t mask = 022;
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof(line), status)) {
+            unsigned int value = 0;
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = static_cast<mode_t>(value);
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    return mask;
+}
+
+bool write_all(int fd, const std::string& text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// Truncates and rewrites the file itself, as fopen(path, "w") would: its inode, links, owner and
+// mode stay, but a failure part-way leaves it truncated.
+ConfigWriteResult write_in_place(const std::string& path, const std::string& text)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return ConfigWriteResult::open_failed;
+    bool ok = write_all(fd, text);
+    ok = (close(fd) == 0) && ok;
+    return ok ? ConfigWriteResult::written : ConfigWriteResult::write_failed;
+}
+
+// Opens `temporary`, locked against other writers of the same file. A writer that finds the name
+// renamed away by another (its inode no longer the one locked) opens it again.
+int open_locked_temporary(const std::string& temporary)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0)
+            return -1;
+        if (flock(fd, LOCK_EX) != 0) {
+            close(fd);
+            return -1;
+        }
+        struct stat opened = {};
+        struct stat named = {};
+        if (fstat(fd, &opened) == 0 && lstat(temporary.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+            opened.st_ino == named.st_ino)
+            return fd;
+        close(fd);
+    }
+    return -1;
+}
+
+// Writes `text` to `destination` + ".tmp" and renames it over `destination`, giving it the owner
+// and mode of the file it replaces (or what a new file gets under the umask).
+ConfigWriteResult replace_file(const std::string& destination, const std::string& text, const struct stat* existing)
+{
+    const std::string temporary = destination + ".tmp";
+    const int fd = open_locked_temporary(temporary);
+    if (fd < 0)
+        return existing ? write_in_place(destination, text) : ConfigWriteResult::open_failed;
+
+    bool ok = ftruncate(fd, 0) == 0;
+    mode_t mode = 0666 & ~current_umask();
+    if (existing) {
+        // Keeping the owner needs privileges the process may not have; the content matters more.
+        const bool owner_kept = fchown(fd, existing->st_uid, existing->st_gid) == 0 ||
+                                fchown(fd, static_cast<uid_t>(-1), existing->st_gid) == 0;
+        (void)owner_kept;
+        mode = existing->st_mode & 07777;
+    }
+    ok = ok && fchmod(fd, mode) == 0;
+    ok = ok && write_all(fd, text);
+    if (!ok) {
+        unlink(temporary.c_str());
+        close(fd);
+        return ConfigWriteResult::write_failed;
+    }
+    if (std::rename(temporary.c_str(), destination.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        close(fd);
+        // A directory that takes no new names may still hold a writable file.
+        if (existing && (error == EACCES || error == EPERM || error == EROFS))
+            return write_in_place(destination, text);
+        return ConfigWriteResult::write_failed;
+    }
+    return close(fd) == 0 ? ConfigWriteResult::written : ConfigWriteResult::write_failed;
+}
+
+} // namespace
+
 ConfigWriteResult write_engine_config(const std::string& directory, const std::string& text, std::string& path)
 {
     const std::string target = directory + "/configure.ini";
-    std::string temporary = target + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        return ConfigWriteResult::open_failed;
-    FILE* file = fdopen(fd, "w");
-    if (!file) {
-        close(fd);
-        unlink(temporary.c_str());
-        return ConfigWriteResult::open_failed;
+    std::string destination = target;
+    struct stat link = {};
+    if (lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        // Written through the link: the file it names is replaced, in the directory holding that file.
+        char* resolved = realpath(target.c_str(), nullptr);
+        if (resolved) {
+            destination = resolved;
+            std::free(resolved);
+        }
     }
 
-    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    ok = (std::fflush(file) == 0) && ok;
-    ok = (std::fclose(file) == 0) && ok;
-    // mkstemp creates the file readable by its owner only; the engine may run as another user.
-    ok = ok && chmod(temporary.c_str(), 0644) == 0;
-    ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        unlink(temporary.c_str());
-        return ConfigWriteResult::write_failed;
-    }
-    path = target;
-    return ConfigWriteResult::written;
+    struct stat existing = {};
+    const bool exists = stat(destination.c_str(), &existing) == 0;
+    ConfigWriteResult result;
+    if (destination == target && exists && S_ISLNK(link.st_mode))
+        result = write_in_place(destination, text); // a link realpath could not follow
+    else if (exists && (!S_ISREG(existing.st_mode) || existing.st_nlink > 1))
+        result = write_in_place(destination, text); // every hard link keeps naming the one file
+    else if (!exists && lstat(target.c_str(), &link) == 0)
+        result = write_in_place(target, text); // a dangling link: creating its target, as fopen would
+    else
+        result = replace_file(destination, text, exists ? &existing : nullptr);
+    if (result == ConfigWriteResult::written)
+        path = target;
+    return result;
 }
 
 } // namespace kx_velmo

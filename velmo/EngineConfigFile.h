@@ -16,13 +16,19 @@ std::string engine_config_text(int video_width, int video_height);
 // Result of write_engine_config.
 enum class ConfigWriteResult {
     written,
-    open_failed,   // the file could not be created in the directory
-    write_failed,  // writing, flushing or renaming failed; nothing was left behind
+    open_failed,   // the file could neither be created nor opened for writing
+    write_failed,  // writing, closing or renaming failed
 };
 
 // Writes `text` to `directory` + "/configure.ini" (no separator handling, as the engine expects
-// the path built that way). The text goes to a temporary file in the same directory that is
-// renamed over the target, so a failure never leaves a truncated configure.ini.
+// the path built that way). The text goes to configure.ini.tmp beside the file, which is then
+// renamed over it with the replaced file's owner (where the process may set it) and mode, or
+// 0666 less the umask for a new file; a failure leaves the previous file intact. A symbolic link
+// is written through: the file it names is replaced in its own directory. The file is instead
+// rewritten in place, as fopen(path, "w") would, where replacing is impossible or would change what
+// the name means: in a directory that takes no new names, for a file with several hard links, and
+// for a dangling link. A process killed mid-write leaves at most configure.ini.tmp (a partly written
+// configure.ini where it was written in place); the next replacing write reuses and removes it.
 ConfigWriteResult write_engine_config(const std::string& directory, const std::string& text, std::string& path);
 
 } // namespace kx_velmo

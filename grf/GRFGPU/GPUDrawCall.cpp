@@ -3,6 +3,8 @@
 
 #include <GLES3/gl3.h>
 
+#include <memory>
+
 #include "grf/GRFGPU/GPUProgram.h"
 #include "grf/GRFGPU/GPUShader.h"
 #include "grf/GRFGPU/GPUTexture.h"
@@ -12,19 +14,20 @@
 namespace GRF {
 
 GPUDrawCall::GPUDrawCall(const GRFString& vertex_source, const GRFString& fragment_source)
-    : _program(new GPUProgram)
+    : _program(nullptr)
     , _vertex_array(nullptr)
 {
-    GPUShader* vertex = new GPUShader(vertex_source, GPU_SHADER_VERTEX);
-    GPUShader* fragment = new GPUShader(fragment_source, GPU_SHADER_FRAGMENT);
+    // Held by owners until the program is complete: running out of memory part-way frees them all.
+    auto program = std::make_unique<GPUProgram>();
+    auto vertex = std::make_unique<GPUShader>(vertex_source, GPU_SHADER_VERTEX);
+    auto fragment = std::make_unique<GPUShader>(fragment_source, GPU_SHADER_FRAGMENT);
     vertex->compile();
     fragment->compile();
-    _program->attach_shader(vertex);
-    _program->attach_shader(fragment);
-    _program->link_program();
-    // GL keeps the stages alive while the program holds them.
-    delete vertex;
-    delete fragment;
+    program->attach_shader(vertex.get());
+    program->attach_shader(fragment.get());
+    program->link_program();
+    // GL keeps the stages alive while the program holds them; the wrappers go now.
+    _program = program.release();
 }
 
 GPUDrawCall::~GPUDrawCall()

@@ -3,7 +3,6 @@
 
 #include <GLES3/gl3.h>
 
-#include <string>
 #include <vector>
 
 #include "hilog/log.h"
@@ -22,19 +21,13 @@ namespace {
 
 const char kLogTag[] = "velmo VideoDecoder";
 
-// Names the array in the two platform log lines, so a reader can pair construction with destruction.
-std::string describe(GLuint array)
-{
-    return "vertex array " + std::to_string(array);
-}
-
 } // namespace
 
 GPUVertexArray::GPUVertexArray()
     : _private(new GPUVertexArrayPrivate)
 {
     glGenVertexArrays(1, &_private->array);
-    OH_LOG_Print(LOG_APP, LOG_INFO, 0, kLogTag, "GPUVertexArray2 from: %s", describe(_private->array).c_str());
+    OH_LOG_Print(LOG_APP, LOG_INFO, 0, kLogTag, "GPUVertexArray2 from: vertex array %u", _private->array);
 }
 
 GPUVertexArray::~GPUVertexArray()
@@ -48,7 +41,9 @@ GPUVertexArray::~GPUVertexArray()
     if (_private->array != 0)
         glDeleteVertexArrays(1, &_private->array);
     delete _private;
-    OH_LOG_Print(LOG_APP, LOG_INFO, 0, kLogTag, "GPUVertexArray from: %s", describe(array).c_str());
+    // The array's name pairs this line with the constructor's; formatted without allocating, since
+    // a destructor must not throw.
+    OH_LOG_Print(LOG_APP, LOG_INFO, 0, kLogTag, "GPUVertexArray from: vertex array %u", array);
 }
 
 int GPUVertexArray::add_vertex(const float* data, int size_in_bytes, int attribute_index, int components,

@@ -103,9 +103,19 @@ int GRFRenderNode::init()
         GRF_LOG("node %s is already initialised\n", _name.c_str());
         return -1;
     }
-    make_output_texture();
-    make_canvas();
-    start();
+    try {
+        make_output_texture();
+        make_canvas();
+        start();
+    } catch (...) {
+        // Out of memory part-way: free what was made, so that init() can be called again.
+        destory();
+        delete _canvas;
+        _canvas = nullptr;
+        delete _output_texture;
+        _output_texture = nullptr;
+        throw;
+    }
     for (GRFRenderNode* child : _children) {
         if (_output_texture)
             child->add_input_texture(kChildInputName, _output_texture);
@@ -147,14 +157,22 @@ int GRFRenderNode::set_target_tex(int texture_id)
         GRF_LOG("node %s draws to the screen and has no output texture\n", _name.c_str());
         return -1;
     }
+    const int previous_id = _texture_id;
     _texture_id = texture_id;
     if (!_canvas)
         return 0;
     delete _output_texture;
     _output_texture = nullptr;
-    make_output_texture();
-    _canvas->set_target_tex(_output_texture);
-    register_output_with_children();
+    try {
+        make_output_texture();
+        _canvas->set_target_tex(_output_texture);
+        register_output_with_children();
+    } catch (...) {
+        // Out of memory part-way: forget the new name, so that calling again with it redoes the
+        // whole re-targeting instead of finding nothing changed.
+        _texture_id = previous_id;
+        throw;
+    }
     return 0;
 }
 

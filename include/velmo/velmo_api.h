@@ -89,10 +89,18 @@ VELMO_API void* velmo_init(const velmo_init_params* params);
  * The scale is stored on every accepted call. The first call with a positive size also records
  * that size, chooses the pipeline once for the instance and writes <config_dir>/configure.ini;
  * later calls change only the scale, and their width and height are not looked at.
+ * configure.ini is written to configure.ini.tmp beside it and renamed over it, so a failed write
+ * leaves the previous file whole. The replaced file's mode is kept, and its owner where the process
+ * may set it; a new file gets 0666 less the umask. A symbolic link is written through (the file it
+ * names is replaced in its own directory). Where renaming is impossible or would change what the
+ * name means (a directory that takes no new files, a file with several hard links, a dangling link)
+ * the file is rewritten in place instead, and a failure there can leave it partly written. A process
+ * killed mid-write leaves at most configure.ini.tmp beside an intact file (or, written in place, a
+ * partly written configure.ini); the next successful write reuses and removes it.
  * Returns:
  *    0  accepted (file written on the first sized call);
- *   -1  configure.ini could not be written or closed (no partial file is left; the size and
- *       the pipeline choice stay recorded, and the file is not retried), or memory ran out;
+ *   -1  configure.ini could not be written or closed (the size and the pipeline choice stay
+ *       recorded, and the file is not retried), or memory ran out;
  *   -3  width or height <= 0 while no size is recorded yet: the scale is stored, nothing else
  *       is recorded, no file is written; a later call with a real size proceeds normally;
  *   -5  instance is NULL;

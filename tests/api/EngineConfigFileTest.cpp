@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -106,5 +107,117 @@ TEST(EngineConfigFile, FailedWriteLeavesNoTruncatedFile)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write was not reported";
     EXPECT_EQ(read_file(directory.path() + "/configure.ini"), "previous\n") << "the old file must survive intact";
+    EXPECT_EQ(directory.entries(), std::vector<std::string>{"configure.ini"});
+}
+
+namespace {
+
+struct stat status_of(const std::string& path)
+{
+    struct stat status = {};
+    lstat(path.c_str(), &status);
+    return status;
+}
+
+// Runs `body` in a child process without root's power to write anywhere; returns its exit code.
+template <typename Body>
+int run_unprivileged(Body body)
+{
+    pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(99);
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+} // namespace
+
+TEST(EngineConfigFile, ReplacingKeepsModeOwnerAndHardLinks)
+{
+    TemporaryDirectory directory;
+    const std::string file = directory.path() + "/configure.ini";
+    std::string path;
+
+    // A new file gets what fopen would give it: 0666 less the umask.
+    const mode_t previous_mask = umask(077);
+    const ConfigWriteResult created = write_engine_config(directory.path(), "new\n", path);
+    umask(previous_mask);
+    ASSERT_EQ(created, ConfigWriteResult::written);
+    EXPECT_EQ(status_of(file).st_mode & 07777, 0600u);
+
+    // A replaced file keeps its mode, and its owner where the process may set it.
+    ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(write_engine_config(directory.path(), "second\n", path), ConfigWriteResult::written);
+    EXPECT_EQ(status_of(file).st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(status_of(file).st_uid, 65534u);
+    }
+
+    // Every hard link goes on naming the one file.
+    const std::string other = directory.path() + "/other.ini";
+    ASSERT_EQ(link(file.c_str(), other.c_str()), 0);
+    ASSERT_EQ(write_engine_config(directory.path(), "third\n", path), ConfigWriteResult::written);
+    EXPECT_EQ(read_file(other), "third\n");
+    EXPECT_EQ(status_of(other).st_ino, status_of(file).st_ino);
+}
+
+TEST(EngineConfigFile, SymbolicLinkIsWrittenThrough)
+{
+    TemporaryDirectory link_directory;
+    TemporaryDirectory target_directory;
+    const std::string target = target_directory.path() + "/real.ini";
+    const std::string link_path = link_directory.path() + "/configure.ini";
+    ASSERT_EQ(symlink(target.c_str(), link_path.c_str()), 0);
+
+    std::string path;
+    ASSERT_EQ(write_engine_config(link_directory.path(), "dangling\n", path), ConfigWriteResult::written);
+    EXPECT_EQ(read_file(target), "dangling\n") << "a dangling link gets its target created";
+    ASSERT_EQ(write_engine_config(link_directory.path(), "through\n", path), ConfigWriteResult::written);
+    EXPECT_TRUE(S_ISLNK(status_of(link_path).st_mode));
+    EXPECT_EQ(read_file(target), "through\n");
+    EXPECT_EQ(target_directory.entries(), std::vector<std::string>{"real.ini"});
+    EXPECT_EQ(path, link_path);
+}
+
+TEST(EngineConfigFile, ReadOnlyDirectoryWritesAWritableFileInPlace)
+{
+    TemporaryDirectory directory;
+    const std::string file = directory.path() + "/configure.ini";
+    {
+        std::FILE* created = std::fopen(file.c_str(), "w");
+        ASSERT_NE(created, nullptr);
+        std::fclose(created);
+    }
+    ASSERT_EQ(chmod(file.c_str(), 0666), 0);
+    ASSERT_EQ(chmod(directory.path().c_str(), 0555), 0);
+    const int code = run_unprivileged([&] {
+        std::string path;
+        return write_engine_config(directory.path(), "in place\n", path) == ConfigWriteResult::written ? 0 : 1;
+    });
+    chmod(directory.path().c_str(), 0700);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(read_file(file), "in place\n");
+}
+
+TEST(EngineConfigFile, LeftoverOfAKilledWriteIsReusedAndRemoved)
+{
+    TemporaryDirectory directory;
+    {
+        std::FILE* leftover = std::fopen((directory.path() + "/configure.ini.tmp").c_str(), "w");
+        ASSERT_NE(leftover, nullptr);
+        std::fputs("a longer text that a killed writer left behind\n", leftover);
+        std::fclose(leftover);
+    }
+    std::string path;
+    ASSERT_EQ(write_engine_config(directory.path(), "fresh\n", path), ConfigWriteResult::written);
+    EXPECT_EQ(read_file(path), "fresh\n");
     EXPECT_EQ(directory.entries(), std::vector<std::string>{"configure.ini"});
 }

@@ -3,6 +3,8 @@
 // written and in the GLSL ES form GPUShader compiles on ES drivers (no GL needed).
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -119,4 +121,82 @@ TEST(ShaderTextForm, ReferenceCompilerAcceptsEveryForm)
             EXPECT_EQ(glslang_rejection(es, shader.vertex), "");
         }
     }
+}
+
+namespace {
+
+// Every precision qualifier of a text with what it qualifies: the words from the qualifier up to the
+// next ';', '=', ',' or ')', e.g. "highp vec2 imgCoord".
+std::string precision_uses(const std::string& text)
+{
+    std::string uses;
+    for (size_t at = 0; at < text.size(); ++at) {
+        const bool word_start = at == 0 || !(std::isalnum(static_cast<unsigned char>(text[at - 1])) || text[at - 1] == '_');
+        if (!word_start)
+            continue;
+        for (const char* qualifier : {"highp ", "mediump ", "lowp "}) {
+            if (text.compare(at, std::strlen(qualifier), qualifier) != 0)
+                continue;
+            const size_t end = text.find_first_of(";=,)", at);
+            std::string use = text.substr(at, end - at);
+            while (!use.empty() && use.back() == ' ')
+                use.pop_back();
+            uses += (uses.empty() ? "" : ", ") + use;
+        }
+    }
+    return uses;
+}
+
+} // namespace
+
+// llvmpipe computes every precision in 32 bits, so a dropped or weakened qualifier passes every
+// pixel test here and fails only on GPUs with 16-bit mediump (1080p coordinates need highp).
+TEST(ShaderTextForm, PrecisionQualifiersStayWhereTheyAre)
+{
+    using kx_velmo::SrRenderCommon;
+    const struct {
+        const char* name;
+        const GRF::GRFString& text;
+        const char* uses;
+    } cases[] = {
+        {"_s_vertex_shader_src", SrRenderCommon::_s_vertex_shader_src,
+         ""},
+        {"_s_vertex_shader_src_310", SrRenderCommon::_s_vertex_shader_src_310,
+         ""},
+        {"_s_2d_fragment_shader_src", SrRenderCommon::_s_2d_fragment_shader_src,
+         "lowp vec3 rgb"},
+        {"_s_oes_fragment_shader_src", SrRenderCommon::_s_oes_fragment_shader_src,
+         "lowp vec3 rgb"},
+        {"_s_2d__rgb2y_fragment_shader_src", SrRenderCommon::_s_2d__rgb2y_fragment_shader_src,
+         "lowp vec3 rgb"},
+        {"_s_2d__rgb2uv_fragment_shader_src", SrRenderCommon::_s_2d__rgb2uv_fragment_shader_src,
+         "lowp vec3 rgb"},
+        {"_s_yuv420p_2d_fragment_shader_src", SrRenderCommon::_s_yuv420p_2d_fragment_shader_src,
+         "mediump vec3 yuv, lowp vec3 rgb"},
+        {"_s_nv12_2d_fragment_shader_src", SrRenderCommon::_s_nv12_2d_fragment_shader_src,
+         "mediump vec3 yuv, lowp vec3 rgb"},
+        {"_s_usm_1pass_vertex_shader_src", SrRenderCommon::_s_usm_1pass_vertex_shader_src,
+         "highp vec3 coor, highp float texelWidthOffset, highp float texelHeightOffset"},
+        {"_s_usm_1pass_vertex_shader_src_310", SrRenderCommon::_s_usm_1pass_vertex_shader_src_310,
+         "highp vec3 coor, highp float texelWidthOffset, highp float texelHeightOffset"},
+        {"_s_usm_1pass_fragment_shader_src", SrRenderCommon::_s_usm_1pass_fragment_shader_src,
+         "lowp int GAUSSIAN_SAMPLES"},
+        {"_s_gsr_render_fragment_shader_src", SrRenderCommon::_s_gsr_render_fragment_shader_src,
+         "mediump float, highp int, lowp int GAUSSIAN_SAMPLES, highp vec4 ViewportInfo, "
+         "mediump sampler2D ps0, highp vec2 outCoor, highp vec2 imgCoord, "
+         "highp vec2 imgCoordPixel, highp vec2 coord, highp vec2 pl"},
+        {"_s_gsr_fallback_render_fragment_shader_src", SrRenderCommon::_s_gsr_fallback_render_fragment_shader_src,
+         "mediump float, highp int, lowp int GAUSSIAN_SAMPLES, highp vec4 ViewportInfo, "
+         "mediump sampler2D ps0, highp vec2 imgCoord, highp vec2 imgCoordPixel, "
+         "highp vec2 coord, highp vec2 pl, highp vec4 offsets, highp vec2 rightCoord, "
+         "highp vec2 upCoord, highp vec2 downCoord"},
+        {"gaussian fragment_shader_src", kx_velmo::GRFRenderNodeGaussianBlur::fragment_shader_src,
+         "lowp vec4 centre"},
+        {"bilateral_fragment_shader_src", kx_velmo::GRFRenderNodeBilateral::bilateral_fragment_shader_src,
+         ""},
+        {"usm fragment_shader_src", kx_velmo::GRFRenderNodeUSM::fragment_shader_src,
+         "lowp vec4 sharpImageColor, lowp vec3 blurredImageColor"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(precision_uses(c.text.c_str()), c.uses) << c.name;
 }

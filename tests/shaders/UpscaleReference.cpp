@@ -67,17 +67,21 @@ bool in_skin_box(const float colour[3], bool& near_border)
 {
     const float cr = 0.5f * colour[0] - 0.4187f * colour[1] - 0.0813f * colour[2] + 0.5f;
     const float cb = -0.168f * colour[0] - 0.3313f * colour[1] + 0.5f * colour[2] + 0.5f;
-    const float bounds[4] = {133.0f / 255.0f, 173.0f / 255.0f, 77.0f / 255.0f, 127.0f / 255.0f};
     const float values[4] = {cr, cr, cb, cb};
     near_border = false;
     for (int i = 0; i < 4; ++i)
-        near_border = near_border || std::fabs(values[i] - bounds[i]) < 2e-3f;
-    return cr >= bounds[0] && cr <= bounds[1] && cb >= bounds[2] && cb <= bounds[3];
+        near_border = near_border || std::fabs(values[i] - kSkinBoxBounds[i]) < 2e-3f;
+    return skin_box_contains(cr, cb);
 }
 
 float abs_sum(const Quad& q) { return std::fabs(q.x) + std::fabs(q.y) + std::fabs(q.z) + std::fabs(q.w); }
 
 } // namespace
+
+bool skin_box_contains(float cr, float cb)
+{
+    return cr >= kSkinBoxBounds[0] && cr <= kSkinBoxBounds[1] && cb >= kSkinBoxBounds[2] && cb <= kSkinBoxBounds[3];
+}
 
 uint8_t to_unorm8(float value)
 {

@@ -46,6 +46,11 @@ struct UpscalePixel {
     unsigned ties = 0;               // UpscaleTie bits of the decisions that sat on a boundary
 };
 
+// The skin box of the face protection: cr from 133/255 to 173/255 and cb from 77/255 to 127/255,
+// bounds included.
+constexpr float kSkinBoxBounds[4] = {133.0f / 255.0f, 173.0f / 255.0f, 77.0f / 255.0f, 127.0f / 255.0f};
+bool skin_box_contains(float cr, float cb);
+
 class UpscaleReference {
 public:
     // The pass drawn over an output_width x output_height target from `input`, with the uniforms the

@@ -104,3 +104,19 @@ TEST(UpscaleReferenceTies, EdgeVoteOfExactlySixteenStepsKeepsFullSharpening)
     settings.enable_edge_adaptive = 0;
     EXPECT_EQ(centre_pixel(109, settings).usm_weight, 1.0f) << "plain sharpening ignores the vote";
 }
+
+TEST(UpscaleReferenceTies, SkinBoxIncludesItsBounds)
+{
+    // The pixel tests accept either side near a bound, so only this pins the comparisons.
+    const float cr_low = kSkinBoxBounds[0], cr_high = kSkinBoxBounds[1];
+    const float cb_low = kSkinBoxBounds[2], cb_high = kSkinBoxBounds[3];
+    const float cr_mid = 0.6f, cb_mid = 0.4f;
+    EXPECT_TRUE(skin_box_contains(cr_low, cb_mid));
+    EXPECT_TRUE(skin_box_contains(cr_high, cb_mid));
+    EXPECT_TRUE(skin_box_contains(cr_mid, cb_low));
+    EXPECT_TRUE(skin_box_contains(cr_mid, cb_high));
+    EXPECT_FALSE(skin_box_contains(std::nextafter(cr_low, 0.0f), cb_mid));
+    EXPECT_FALSE(skin_box_contains(std::nextafter(cr_high, 1.0f), cb_mid));
+    EXPECT_FALSE(skin_box_contains(cr_mid, std::nextafter(cb_low, 0.0f)));
+    EXPECT_FALSE(skin_box_contains(cr_mid, std::nextafter(cb_high, 1.0f)));
+}
