@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
   libopengl-dev  # CMake's FindOpenGL insists on libOpenGL.so even when only EGL is asked for
-  libx11-dev xvfb xauth
+  libx11-dev xvfb
   libpng-dev libsimde-dev glslang-tools
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )

@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "no X server (DISPLAY unset); run under xvfb-run";
+            GTEST_SKIP() << "no X server: DISPLAY is unset and Xvfb was not found when the build was configured";
         _display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
         ASSERT_TRUE(eglInitialize(_display, nullptr, nullptr));
         const EGLint config_attributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,

@@ -23,7 +23,7 @@ protected:
     void SetUp() override
     {
         if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "no X server (DISPLAY unset); run under xvfb-run";
+            GTEST_SKIP() << "no X server: DISPLAY is unset and Xvfb was not found when the build was configured";
         ASSERT_EQ(_gpu.init_gpu_context(), 0);
         ASSERT_NE(_gpu.get_gpu_context(), nullptr);
         _initialised = true;
