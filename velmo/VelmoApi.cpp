@@ -19,8 +19,11 @@ namespace {
 
 const std::string kVersion = "1.1.5-250620";
 
-float clamp_sigma(float sigma)
+// A NaN sigma, which no bound catches, keeps the smoothing's default.
+float clamp_sigma(float sigma, float default_sigma)
 {
+    if (std::isnan(sigma))
+        return default_sigma;
     if (sigma < 0.25f)
         return 0.25f;
     if (sigma > 3.0f)
@@ -102,27 +105,27 @@ int32_t process(SrRenderOhos* sr, const velmo_input_frame* in, velmo_output_fram
     if (eglGetCurrentContext() == EGL_NO_CONTEXT)
         return VELMO_ERROR_GPU_CONTEXT;
     sr->set_input_texid(in->texid);
-    const int32_t output_texid = sr->gen_output_texid();
 
-    int32_t width = 0, height = 0;
-    const bool width_fits = scaled_size(in->width, sr->_scale, width);
-    const bool height_fits = scaled_size(in->height, sr->_scale, height);
-    out->texid = output_texid;
-    out->width = width;
-    out->height = height;
+    // Filled here and copied out only on return: when memory runs out, `out` stays untouched.
+    velmo_output_frame frame = {0, 0, sr->gen_output_texid()};
+    const bool width_fits = scaled_size(in->width, sr->_scale, frame.width);
+    const bool height_fits = scaled_size(in->height, sr->_scale, frame.height);
     // Nothing can be drawn into an empty or unrepresentable output.
-    if (!width_fits || !height_fits)
+    if (!width_fits || !height_fits) {
+        *out = frame;
         return VELMO_ERROR_VIDEO_SIZE;
+    }
 
-    sr->set_width_height(width, height);
+    sr->set_width_height(frame.width, frame.height);
     GRF::Matrix4x4<float> identity;
     int32_t result = sr->render_from_texid(identity);
     if (result == -201) {
         // The caller shows its own frame meanwhile: the texture the renderer holds as its input,
         // which is the previous frame's when this one came without a texture.
-        out->texid = sr->get_input_texture2D()->get_texture_id();
+        frame.texid = sr->get_input_texture2D()->get_texture_id();
         result = VELMO_OK;
     }
+    *out = frame;
     return result;
 }
 
@@ -166,8 +169,8 @@ VELMO_API void* velmo_init(const velmo_init_params* params)
             break;
         default: break;
         }
-        sr->_sigma_s = clamp_sigma(params->sigma_s);
-        sr->_sigma_r = clamp_sigma(params->sigma_r);
+        sr->_sigma_s = clamp_sigma(params->sigma_s, sr->_sigma_s);
+        sr->_sigma_r = clamp_sigma(params->sigma_r, sr->_sigma_r);
         sr->_enable_edge_adaptive = flag_bit(params->enable_edge_adaptive);
         sr->_enable_fast_sr_smooth = flag_bit(params->enable_fast_sr_smooth);
         sr->_enable_face_protection = flag_bit(params->enable_face_protection);

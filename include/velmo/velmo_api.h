@@ -58,8 +58,8 @@ typedef struct velmo_init_params {
     bool enable_fast_sr_smooth;  /* skin-tone bilateral smoothing before upscaling */
     bool enable_face_protection; /* lighter sharpening on skin tones */
     uint8_t reserved;            /* not read */
-    float sigma_s;               /* spatial sigma of the smoothing, clamped to [0.25, 3] */
-    float sigma_r;               /* range sigma of the smoothing, clamped to [0.25, 3] */
+    float sigma_s;               /* spatial sigma of the smoothing, clamped to [0.25, 3]; NaN gives 0.8 */
+    float sigma_r;               /* range sigma of the smoothing, clamped to [0.25, 3]; NaN gives 1.0 */
 } velmo_init_params;
 
 /* One decoded frame handed to velmo_process (20 bytes). */
@@ -116,16 +116,18 @@ VELMO_API int32_t velmo_set_input_props(void* instance, int32_t width, int32_t h
  * Returns:
  *    0  out holds the upscaled (or passed-through) frame; also when in->tex_type is neither 0
  *       nor 1, in which case nothing is drawn and out is left untouched;
- *   -2  no EGL context is current on the calling thread (nothing else happens, out is left
- *       untouched), the instance's GPU context cannot be created, or memory ran out;
+ *   -2  no EGL context is current on the calling thread (nothing else happens), the instance's
+ *       GPU context cannot be created, or memory ran out (the instance stays usable: a later call
+ *       completes what this one could not);
  *   -3  no video size recorded yet; the output size would be below 1 pixel or beyond the int
  *       range; or the recorded video size or the output size exceeds the current context's
  *       GL_MAX_TEXTURE_SIZE or GL_MAX_VIEWPORT_DIMS. Nothing is allocated at that size or drawn;
  *   -4  no input texture (first frame with texid < 0);
  *   -5  instance, in or out is NULL; nothing is touched.
- * On -3 and -4, and on -2 with a current context, out still receives the instance's output texture
- * name and the output size (0 for a dimension below 1 pixel or beyond the int range); the texture
- * keeps its previous content and size. */
+ * On -3 and -4, and on -2 when the instance's own context cannot be created, out still receives the
+ * instance's output texture name and the output size (0 for a dimension below 1 pixel or beyond the
+ * int range); the texture keeps its previous content and size. On -2 for no current context or
+ * for memory running out, out is left untouched. */
 VELMO_API int32_t velmo_process(void* instance, const velmo_input_frame* in, velmo_output_frame* out);
 
 /* Releases every GPU object of the instance (in its own context, then the caller's context is

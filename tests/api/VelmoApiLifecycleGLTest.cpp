@@ -48,6 +48,13 @@ TEST_F(VelmoApiGLTest, InitCopiesAndClampsSettings)
     EXPECT_EQ(sr->_config_dir, _config_dir.path());
     EXPECT_EQ(sr->_video_width, -1);
     EXPECT_GE(sr->get_texture_id(), 1) << "the constructor creates the external-image texture";
+    release();
+
+    // NaN passes every bound: it keeps the defaults instead.
+    params.sigma_s = params.sigma_r = std::nanf("");
+    init(params);
+    EXPECT_FLOAT_EQ(renderer(_instance)->_sigma_s, 0.8f);
+    EXPECT_FLOAT_EQ(renderer(_instance)->_sigma_r, 1.0f);
 }
 
 TEST_F(VelmoApiGLTest, SharpnessFollowsLevel)
