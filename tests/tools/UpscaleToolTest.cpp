@@ -699,14 +699,17 @@ TEST_F(UpscaleToolTest, BatchGoesOnAfterAFailure)
     picture("a.png", marked_picture(16, 8));
     write_still_y4m(folder.path("b.y4m"), 16, 8, 2);
     ScratchFolder results;
-    ToolRun batch = run({"-o", results.path(), folder.path("a.png"), folder.path("missing.png"), folder.path("b.y4m")});
+    std::string again = config.path("a.png"); // another a.png, which would replace the first result
+    save_png(again, marked_picture(4, 4), false);
+    ToolRun batch = run({"-o", results.path(), folder.path("a.png"), folder.path("missing.png"), folder.path("b.y4m"),
+                         again});
     EXPECT_EQ(batch.status, kExitInput);
     EXPECT_EQ(results.names(), (std::vector<std::string>{"a.png", "b.y4m"}));
     EXPECT_EQ(read_png(results.path("a.png")).image.width, 24);
     EXPECT_EQ(decode_video(results.path("b.y4m")).frames.size(), 2u);
     EXPECT_NE(batch.err.find("cannot open '" + folder.path("missing.png") + "'"), std::string::npos) << batch.err;
-    EXPECT_NE(batch.out.find("velmo-upscale: 3 inputs: 2 written to " + results.path() + ", 1 failed (" +
-                             folder.path("missing.png") + ")"),
+    EXPECT_NE(batch.out.find("velmo-upscale: 4 inputs: 2 written to " + results.path() + ", 2 failed (" +
+                             folder.path("missing.png") + ", " + again + ")"),
               std::string::npos)
         << batch.out;
 }

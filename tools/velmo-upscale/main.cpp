@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ namespace {
 void check_job(const Options& options)
 {
     bool from_stdin = options.input == "-";
+    if (options.output == "-" && ::isatty(STDOUT_FILENO))
+        throw ToolError(kExitUsage, "'-' writes Y4M to standard output, which is a terminal; pipe it into a program");
     if (!from_stdin && ::access(options.input.c_str(), F_OK) != 0)
         throw ToolError(kExitInput, "cannot open '" + options.input + "': " + std::strerror(errno));
     if (!from_stdin && same_file(options.input, options.output))
@@ -88,12 +91,17 @@ int run_batch(const Options& options, const std::string& config_folder)
         throw ToolError(kExitOutput, "-o " + options.output_dir + ": not an existing folder");
     int status = kExitOk;
     std::vector<std::string> failed;
+    std::set<std::string> outputs;
     for (const std::string& input : options.inputs) {
         int result = guarded([&] {
             Options job = options;
             job.input = input;
             job.output = batch_output_path(options.output_dir, input);
             job.output_kind = output_kind_for(job.output);
+            // Two inputs of one name in different folders would write one file.
+            if (!outputs.insert(job.output).second)
+                throw ToolError(kExitUsage, "'" + input + "' would be written to '" + job.output +
+                                                "' like an input before it; left out");
             run_job(job, config_folder);
         });
         if (result != kExitOk) {
