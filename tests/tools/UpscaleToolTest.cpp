@@ -836,6 +836,11 @@ TEST_F(UpscaleToolTest, TenBitHdrStaysTenBitWithItsMetadata)
     EXPECT_EQ(light->MaxCLL, 800u);
     EXPECT_TRUE(av_stream_get_side_data(from_bare->streams[0], AV_PKT_DATA_MASTERING_DISPLAY_METADATA, nullptr));
 
+    ToolRun eight_bit = run({"--codec", "mpeg4", folder.path("hdr.mkv"), folder.path("mpeg4.mkv")});
+    ASSERT_EQ(eight_bit.status, 0) << eight_bit.err;
+    EXPECT_NE(eight_bit.err.find("note: mpeg4 cannot write 10-bit video; written 8-bit"), std::string::npos)
+        << eight_bit.err;
+
     ToolRun y4m = run({folder.path("hdr.mkv"), folder.path("out.y4m")});
     ASSERT_EQ(y4m.status, 0) << y4m.err;
     EXPECT_EQ(decode_video(folder.path("out.y4m")).info.bit_depth, 10);

@@ -125,8 +125,21 @@ VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFo
                          const EncoderRequest& request, const std::string& display_name)
     : _path(path), _display_name(display_name.empty() ? path : display_name), _kind(kind)
 {
+    // The destructor does not run for a constructor that throws; the container is the one raw
+    // resource by then (the file is opened only in start()).
+    try {
+        set_up(format, request);
+    } catch (...) {
+        avformat_free_context(_container);
+        throw;
+    }
+}
+
+void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& request)
+{
+    const OutputKind kind = _kind;
     const char* muxer = muxer_for(kind);
-    int result = avformat_alloc_output_context2(&_container, nullptr, muxer, path.c_str());
+    int result = avformat_alloc_output_context2(&_container, nullptr, muxer, _path.c_str());
     if (result < 0 || !_container)
         fail("cannot set up the " + std::string(muxer) + " muxer", result);
     // Y4M's 10-bit layouts are FFmpeg's extension of the format, which its muxer writes on request.

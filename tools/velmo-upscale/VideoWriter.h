@@ -77,6 +77,7 @@ public:
     int64_t frames_written() const { return _frames_in; }
 
 private:
+    void set_up(const VideoFormat& format, const EncoderRequest& request);
     void encode(const AVFrame* frame);
     void write_packet(AVPacket& packet, int stream_index, AVRational time_base);
     [[noreturn]] void fail(const std::string& what, int code) const;
