@@ -12,7 +12,7 @@
 
 namespace velmo_test {
 
-GuardedPlane::GuardedPlane(int row_bytes, int rows, int stride, int lead, std::mt19937& rng)
+GuardedPlane::GuardedPlane(int row_bytes, int rows, int stride, int lead, std::mt19937& rng, GuardedEnd flush)
     : _row_bytes(row_bytes)
     , _rows(rows)
     , _stride(stride)
@@ -24,14 +24,16 @@ GuardedPlane::GuardedPlane(int row_bytes, int rows, int stride, int lead, std::m
     _span = static_cast<std::size_t>(lead) + (rows > 0 ? (rows - 1) * step + static_cast<std::size_t>(row_bytes) : 0);
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     const std::size_t readable = (_span + page - 1) / page * page;
-    _mapping_size = readable + page;
+    _mapping_size = page + readable + page;
     void* mapping = mmap(nullptr, _mapping_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping == MAP_FAILED)
         throw std::runtime_error("GuardedPlane: mmap failed");
     _mapping = static_cast<unsigned char*>(mapping);
-    if (mprotect(_mapping + readable, page, PROT_NONE) != 0)
+    if (mprotect(_mapping, page, PROT_NONE) != 0 || mprotect(_mapping + page + readable, page, PROT_NONE) != 0) {
+        munmap(_mapping, _mapping_size);
         throw std::runtime_error("GuardedPlane: mprotect failed");
-    _start = _mapping + readable - _span;
+    }
+    _start = flush == GuardedEnd::after ? _mapping + page + readable - _span : _mapping + page;
     std::uniform_int_distribution<int> byte(0, 255);
     _initial.resize(_span);
     for (auto& value : _initial)
@@ -76,6 +78,8 @@ void GuardedPlane::set_packed(const std::vector<std::uint8_t>& bytes)
 {
     if (bytes.size() != static_cast<std::size_t>(_row_bytes) * static_cast<std::size_t>(_rows))
         throw std::invalid_argument("GuardedPlane: wrong number of bytes");
+    if (bytes.empty())
+        return;
     for (int y = 0; y < _rows; ++y) {
         std::memcpy(row(y), bytes.data() + static_cast<std::size_t>(y) * _row_bytes, static_cast<std::size_t>(_row_bytes));
         std::memcpy(_initial.data() + row_offset(y), row(y), static_cast<std::size_t>(_row_bytes));

@@ -1,5 +1,5 @@
-// Test planes that end at an unreadable page and keep guard bytes around every row, so a routine
-// that reads or writes past the width of a row is caught.
+// Test planes that end (or start) at an unreadable page and keep guard bytes around every row, so a
+// routine that reads or writes past the width of a row is caught.
 #pragma once
 
 #include <cstddef>
@@ -9,14 +9,20 @@
 
 namespace velmo_test {
 
+// Which end of a plane touches an inaccessible page.
+enum class GuardedEnd { after, before };
+
 // `rows` rows of `row_bytes` bytes, `stride` bytes apart (|stride| >= row_bytes; a negative stride
-// stores the rows bottom-up), preceded by `lead` spare bytes. The row that lies last in memory ends
-// exactly where an inaccessible page begins, so reading one byte past it faults (without a
-// sanitizer too, and under qemu). Every byte is filled at random on construction; bytes outside the
-// rows serve as guards and must keep that value.
+// stores the rows bottom-up), preceded by `lead` spare bytes. Inaccessible pages lie on both sides.
+// By default the row that lies last in memory ends exactly where one begins, so reading one byte
+// past it faults (without a sanitizer too, and under qemu); with GuardedEnd::before the `lead`
+// bytes start right after the page in front, so with no lead reading one byte before the first
+// row in memory faults. Every byte is filled at random on construction; bytes outside the rows
+// serve as guards and must keep that value.
 class GuardedPlane {
 public:
-    GuardedPlane(int row_bytes, int rows, int stride, int lead, std::mt19937& rng);
+    GuardedPlane(int row_bytes, int rows, int stride, int lead, std::mt19937& rng,
+                 GuardedEnd flush = GuardedEnd::after);
     ~GuardedPlane();
     GuardedPlane(const GuardedPlane&) = delete;
     GuardedPlane& operator=(const GuardedPlane&) = delete;
