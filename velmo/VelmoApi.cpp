@@ -2,6 +2,8 @@
 #include "velmo/velmo_api.h"
 
 #include <EGL/egl.h>
+#include <GLES3/gl3.h>
+#include <GLES2/gl2ext.h>
 
 #include <cmath>
 #include <cstring>
@@ -52,6 +54,35 @@ bool flag_bit(const bool& flag)
     unsigned char byte = 0;
     std::memcpy(&byte, &flag, 1);
     return (byte & 1u) != 0;
+}
+
+// Creating a texture leaves its target unbound on the current context's active unit. The two
+// textures an instance creates in the caller's context (the external-image texture at init, the
+// output texture on the first frame) would so unbind whatever the caller had bound there; this
+// puts the caller's binding back.
+class KeptTextureBinding {
+public:
+    KeptTextureBinding(GLenum target, GLenum binding)
+        : _target(target)
+    {
+        glGetIntegerv(binding, &_texture);
+    }
+    ~KeptTextureBinding() { glBindTexture(_target, static_cast<GLuint>(_texture)); }
+    KeptTextureBinding(const KeptTextureBinding&) = delete;
+    KeptTextureBinding& operator=(const KeptTextureBinding&) = delete;
+
+private:
+    GLenum _target;
+    GLint _texture = 0;
+};
+
+// The instance's output texture name, created in the caller's context on first use.
+int32_t output_texid(SrRenderOhos* sr)
+{
+    if (sr->_output_texture)
+        return sr->gen_output_texid();
+    KeptTextureBinding kept(GL_TEXTURE_2D, GL_TEXTURE_BINDING_2D);
+    return sr->gen_output_texid();
 }
 
 SrRenderOhos* renderer(void* instance)
@@ -107,7 +138,7 @@ int32_t process(SrRenderOhos* sr, const velmo_input_frame* in, velmo_output_fram
     sr->set_input_texid(in->texid);
 
     // Filled here and copied out only on return: when memory runs out, `out` stays untouched.
-    velmo_output_frame frame = {0, 0, sr->gen_output_texid()};
+    velmo_output_frame frame = {0, 0, output_texid(sr)};
     const bool width_fits = scaled_size(in->width, sr->_scale, frame.width);
     const bool height_fits = scaled_size(in->height, sr->_scale, frame.height);
     // Nothing can be drawn into an empty or unrepresentable output.
@@ -149,7 +180,11 @@ VELMO_API void* velmo_init(const velmo_init_params* params)
                     kVersion.c_str(), params->priority, params->sr_level, flag_bit(params->enable_edge_adaptive) ? 1 : 0,
                     flag_bit(params->enable_fast_sr_smooth) ? 1 : 0, flag_bit(params->enable_face_protection) ? 1 : 0);
         // Owned here until every setting is copied: an allocation failure on the way frees it.
-        auto instance = std::make_unique<SrRenderOhos>(nullptr);
+        std::unique_ptr<SrRenderOhos> instance;
+        {
+            KeptTextureBinding kept(GL_TEXTURE_EXTERNAL_OES, GL_TEXTURE_BINDING_EXTERNAL_OES);
+            instance = std::make_unique<SrRenderOhos>(nullptr);
+        }
         SrRenderOhos* sr = instance.get();
         // Without a directory configure.ini is treated as unwritable.
         sr->_has_config_dir = params->config_dir != nullptr;
