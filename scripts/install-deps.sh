@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, everything velmo needs to build, test and run (run as root).
+# With --fuzz also clang and its fuzzing runtime, for the libFuzzer targets of fuzz/.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,9 @@ packages=(
   libpng-dev libsimde-dev glslang-tools
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
