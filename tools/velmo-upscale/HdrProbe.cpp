@@ -5,6 +5,8 @@ extern "C" {
 #include <libavutil/mastering_display_metadata.h>
 }
 
+#include <sys/stat.h>
+
 #include "AvSupport.h"
 
 namespace velmo_upscale {
@@ -22,6 +24,10 @@ void copy_side_data(const AVFrame& frame, AVFrameSideDataType type, size_t size,
 void hdr_metadata_of_first_frame(const std::string& path, int stream_index, std::vector<uint8_t>& mastering_display,
                                  std::vector<uint8_t>& content_light)
 {
+    // Only a regular file can be read twice; a second reader of a pipe would take the main one's data.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return;
     AVFormatContext* format = nullptr;
     if (avformat_open_input(&format, ("file:" + path).c_str(), nullptr, nullptr) < 0)
         return;
