@@ -2,6 +2,7 @@
 // flips, argument errors and the kernel selection word, under both kernel sets.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 #include "GuardedPlane.h"
@@ -155,6 +156,45 @@ TEST_P(PlaneRoutines, ConvertersRejectBadArgumentsWithoutWriting)
     EXPECT_EQ(SR_I420ToNV12(s, 8, s, 4, s, 4, a.data(), 8, b.data(), 8, 0, 8), -1);
     EXPECT_EQ(SR_I420ToNV12(s, 8, s, 4, s, 4, a.data(), 8, b.data(), 8, 8, 0), -1);
 
+    EXPECT_EQ(a, Bytes(256, 0));
+    EXPECT_EQ(b, Bytes(256, 0));
+    EXPECT_EQ(c, Bytes(256, 0));
+}
+
+TEST(PlaneRoutineArguments, NullPlanesAreRefusedWithoutWriting)
+{
+    const Bytes src = ramp(256);
+    Bytes a(256, 0);
+    Bytes b(256, 0);
+    const unsigned char* s = src.data();
+    SR_CopyPlane(nullptr, 8, a.data(), 8, 8, 4);
+    SR_CopyPlane(s, 8, nullptr, 8, 8, -4);
+    SR_SplitUVPlane(nullptr, 16, a.data(), 8, b.data(), 8, 8, 4);
+    SR_SplitUVPlane(s, 16, nullptr, 8, b.data(), 8, 8, 4);
+    SR_SplitUVPlane(s, 16, a.data(), 8, nullptr, 8, 8, -4);
+    SR_MergeUVPlane(nullptr, 8, s, 8, a.data(), 16, 8, 4);
+    SR_MergeUVPlane(s, 8, nullptr, 8, a.data(), 16, 8, 4);
+    SR_MergeUVPlane(s, 8, s, 8, nullptr, 16, 8, -4);
+    // A luma destination needs a luma source; the chroma must not be written either.
+    EXPECT_EQ(SR_NV12ToI420(nullptr, 8, s, 8, a.data(), 8, b.data(), 4, b.data() + 64, 4, 8, 8), -1);
+    EXPECT_EQ(a, Bytes(256, 0));
+    EXPECT_EQ(b, Bytes(256, 0));
+}
+
+TEST(PlaneRoutineArguments, HeightIntMinIsRefusedWithoutWriting)
+{
+    // Every routine flips by negating the height, which INT_MIN does not survive.
+    const Bytes src = ramp(256);
+    Bytes a(256, 0);
+    Bytes b(256, 0);
+    Bytes c(256, 0);
+    const unsigned char* s = src.data();
+    SR_CopyPlane(s, 8, a.data(), 8, 8, INT_MIN);
+    SR_SplitUVPlane(s, 16, a.data(), 8, b.data(), 8, 8, INT_MIN);
+    SR_MergeUVPlane(s, 8, s, 8, a.data(), 16, 8, INT_MIN);
+    EXPECT_EQ(SR_NV12ToI420(s, 8, s, 8, a.data(), 8, b.data(), 4, c.data(), 4, 8, INT_MIN), -1);
+    EXPECT_EQ(SR_I420ToNV12(s, 8, s, 4, s, 4, a.data(), 8, b.data(), 8, 8, INT_MIN), -1);
+    EXPECT_EQ(SR_RGBAToRGB24(s, 32, a.data(), 24, 8, INT_MIN), -1);
     EXPECT_EQ(a, Bytes(256, 0));
     EXPECT_EQ(b, Bytes(256, 0));
     EXPECT_EQ(c, Bytes(256, 0));

@@ -37,6 +37,13 @@ bool fits_one_row(int width, int height, int bytes_per_element)
     return static_cast<std::int64_t>(width) * height * bytes_per_element <= INT_MAX;
 }
 
+// Sizes a plane loop can walk: a positive width and a height that is not 0. INT_MIN is refused
+// as well, because a flip negates the height and -INT_MIN does not exist.
+bool walkable(int width, int height)
+{
+    return width > 0 && height != 0 && height != INT_MIN;
+}
+
 // The NEON kernel when the width is whole blocks, its Any wrapper otherwise; without NEON the
 // portable kernel. Chosen once per plane, after coalescing.
 template <typename Fn>
@@ -51,7 +58,7 @@ Fn choose_kernel(int width, int block, Fn neon, Fn any_neon, Fn portable)
 
 void SR_CopyPlane(const unsigned char* src, int src_stride, unsigned char* dst, int dst_stride, int width, int height)
 {
-    if (width <= 0 || height == 0)
+    if (!src || !dst || !walkable(width, height))
         return;
     if (height < 0) {
         height = -height;
@@ -76,7 +83,7 @@ void SR_CopyPlane(const unsigned char* src, int src_stride, unsigned char* dst, 
 void SR_SplitUVPlane(const unsigned char* src_uv, int src_stride_uv, unsigned char* dst_u, int dst_stride_u,
                      unsigned char* dst_v, int dst_stride_v, int width, int height)
 {
-    if (width <= 0 || height == 0)
+    if (!src_uv || !dst_u || !dst_v || !walkable(width, height))
         return;
     if (height < 0) {
         height = -height;
@@ -104,7 +111,7 @@ void SR_SplitUVPlane(const unsigned char* src_uv, int src_stride_uv, unsigned ch
 void SR_MergeUVPlane(const unsigned char* src_u, int src_stride_u, const unsigned char* src_v, int src_stride_v,
                      unsigned char* dst_uv, int dst_stride_uv, int width, int height)
 {
-    if (width <= 0 || height == 0)
+    if (!src_u || !src_v || !dst_uv || !walkable(width, height))
         return;
     if (height < 0) {
         height = -height;
@@ -131,13 +138,14 @@ int SR_NV12ToI420(const unsigned char* src_y, int src_stride_y, const unsigned c
                   unsigned char* dst_y, int dst_stride_y, unsigned char* dst_u, int dst_stride_u, unsigned char* dst_v,
                   int dst_stride_v, int width, int height)
 {
-    if (!src_uv || !dst_u || !dst_v || width <= 0 || height == 0)
+    // A null dst_y skips the luma plane, and then no luma source is needed; a luma destination
+    // without a source is an error like any other missing plane.
+    if ((dst_y && !src_y) || !src_uv || !dst_u || !dst_v || !walkable(width, height))
         return -1;
     int halfwidth = (width + 1) >> 1;
     int halfheight = ((height < 0 ? -height : height) + 1) >> 1;
     if (height < 0) {
         height = -height;
-        // A caller converting only the chroma may pass no luma source at all.
         if (src_y)
             src_y = last_row(src_y, src_stride_y, height);
         src_uv = last_row(src_uv, src_stride_uv, halfheight);
@@ -165,7 +173,7 @@ int SR_I420ToNV12(const unsigned char* src_y, int src_stride_y, const unsigned c
                   const unsigned char* src_v, int src_stride_v, unsigned char* dst_y, int dst_stride_y,
                   unsigned char* dst_uv, int dst_stride_uv, int width, int height)
 {
-    if (!src_y || !src_u || !src_v || !dst_uv || width <= 0 || height == 0)
+    if (!src_y || !src_u || !src_v || !dst_uv || !walkable(width, height))
         return -1;
     const int halfwidth = (width + 1) / 2;
     const int halfheight = ((height < 0 ? -height : height) + 1) / 2;
@@ -187,7 +195,7 @@ int SR_I420ToNV12(const unsigned char* src_y, int src_stride_y, const unsigned c
 int SR_RGBAToRGB24(const unsigned char* src_rgba, int src_stride_rgba, unsigned char* dst_rgb24, int dst_stride_rgb24,
                    int width, int height)
 {
-    if (!src_rgba || !dst_rgb24 || width <= 0 || height == 0)
+    if (!src_rgba || !dst_rgb24 || !walkable(width, height))
         return -1;
     if (height < 0) {
         height = -height;
