@@ -100,7 +100,7 @@ TEST(ScaleSlope, StartsAndStepsPerFilter)
     EXPECT_EQ(s.y, 98304);
 }
 
-TEST(ScaleSlope, MirrorsLimitsAndLeavesDegenerateAxesAlone)
+TEST(ScaleSlope, MirrorsLimitsAndWritesDegenerateAxes)
 {
     // A negative width starts at the last output and steps back.
     Slope s = slope(-640, 480, 320, 240, FILTER_BILINEAR);
@@ -113,12 +113,21 @@ TEST(ScaleSlope, MirrorsLimitsAndLeavesDegenerateAxesAlone)
     EXPECT_EQ(s.x, 0);
     EXPECT_EQ(s.dy, 65536);
 
-    // Upsampling a single column or row to bilinear has no step to compute: values stay.
-    s = slope(1, 1, 4, 4, FILTER_BILINEAR);
-    EXPECT_EQ(s.dx, -7);
-    EXPECT_EQ(s.x, -7);
-    EXPECT_EQ(s.dy, -7);
-    EXPECT_EQ(s.y, -7);
+    // Upsampling a single column or row keeps every output on it; a flipped height upsamples with
+    // its signed step. Every output is written.
+    s = slope(1, 4, 4, 8, FILTER_BILINEAR);
+    EXPECT_EQ(s.dx, 0);
+    EXPECT_EQ(s.x, 0);
+    EXPECT_EQ(s.dy, FixedDiv1_C(4, 8));
+    EXPECT_EQ(s.y, 0);
+    s = slope(2, 1, 4, 2, FILTER_BILINEAR);
+    EXPECT_EQ(s.dy, 0);
+    EXPECT_EQ(s.y, 0);
+    s = slope(16, -4, 32, 8, FILTER_BILINEAR);
+    EXPECT_EQ(s.dx, FixedDiv1_C(16, 32));
+    EXPECT_EQ(s.x, 0);
+    EXPECT_EQ(s.dy, FixedDiv1_C(-4, 8));
+    EXPECT_EQ(s.y, 0);
 
     // Broken preconditions write nothing.
     for (const Slope& broken : {slope(0, 8, 4, 4, FILTER_NONE), slope(8, 0, 4, 4, FILTER_NONE),
@@ -394,4 +403,10 @@ TEST_P(PlaneScaling, ImageRoutinesRejectBadArguments)
     EXPECT_EQ(SR_UVScale(s, 8, -4, 2, d, 16, 8, 4, FILTER_BILINEAR), -1);
     EXPECT_EQ(SR_UVScale(s, 8, 4, 2, d, 16, 8, 0, FILTER_BILINEAR), -1);
     EXPECT_EQ(out, Bytes(64, 0xEE));
+
+    // The side limit holds for a flipped height too: 2 x -40000 pairs would give 80000 rows.
+    const Bytes tall(4 * 40000, 1);
+    Bytes tall_out(8 * 80000, 0xEE);
+    EXPECT_EQ(SR_UVScale(tall.data(), 4, 2, -40000, tall_out.data(), 8, 4, 80000, FILTER_BILINEAR), -1);
+    EXPECT_EQ(tall_out, Bytes(8 * 80000, 0xEE));
 }

@@ -106,8 +106,9 @@ bool is_bilinear_up2_420(int src_width, int src_height, int dst_width, int dst_h
 bool image_arguments_valid(bool sources_present, int src_width, int src_height, bool destinations_present,
                            int dst_width, int dst_height)
 {
+    // The limit holds for the rows read, so a flipped (negative) height is measured by its size.
     return sources_present && src_width > 0 && src_height != 0 && src_width <= MAX_SOURCE_SIDE &&
-           src_height <= MAX_SOURCE_SIDE && destinations_present && dst_width > 0 && dst_height > 0;
+           magnitude(src_height) <= MAX_SOURCE_SIDE && destinations_present && dst_width > 0 && dst_height > 0;
 }
 
 // The UV twin of SR_ScalePlane, for callers that have checked the scale is supported.
@@ -179,11 +180,17 @@ void SR_ScaleSlope(int src_width, int src_height, int dst_width, int dst_height,
         break;
     case FILTER_BILINEAR:
     case FILTER_LINEAR:
+        // Upsampling steps so that the first and last outputs sit on the first and last source
+        // samples. A single source column or row has nothing to step over: every output sits on it
+        // (the step formula would give -1 there for two outputs, one position before the source).
         if (dst_width <= width) {
             *dx = fixed_div(width, dst_width);
             *x = center(*dx, -32768);
-        } else if (width > 1 && dst_width > 1) {
+        } else if (width > 1) {
             *dx = fixed_div1(width, dst_width);
+            *x = 0;
+        } else {
+            *dx = 0;
             *x = 0;
         }
         if (filtering == FILTER_LINEAR) {
@@ -192,8 +199,13 @@ void SR_ScaleSlope(int src_width, int src_height, int dst_width, int dst_height,
         } else if (dst_height <= src_height) {
             *dy = fixed_div(src_height, dst_height);
             *y = center(*dy, -32768);
-        } else if (src_height > 1 && dst_height > 1) {
+        } else if (src_height != 1) {
+            // Includes a flipped (negative) height, which enters the step signed, as in the other
+            // filters' vertical steps.
             *dy = fixed_div1(src_height, dst_height);
+            *y = 0;
+        } else {
+            *dy = 0;
             *y = 0;
         }
         break;

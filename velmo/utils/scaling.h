@@ -24,8 +24,11 @@ GRF_EXPORT FilterMode SR_ScaleFilterReduce(int src_width, int src_height, int ds
                                            FilterMode filtering);
 
 // Start position (x, y) and step (dx, dy) in 16.16 fixed point for a general scaler. A negative
-// src_width mirrors horizontally. Expects src_width != 0, src_height != 0, dst_width > 0 and
-// dst_height > 0 and non-null pointers; otherwise nothing is written.
+// src_width mirrors horizontally; a negative src_height enters the vertical step signed. All four
+// values are written for every src_width != 0, src_height != 0, dst_width > 0, dst_height > 0,
+// known filter and non-null pointers; otherwise nothing is written. With bilinear or linear
+// filtering a source one pixel wide (or, bilinear, one pixel high) that is upsampled gets step 0
+// at position 0: every output takes that one column or row.
 GRF_EXPORT void SR_ScaleSlope(int src_width, int src_height, int dst_width, int dst_height, FilterMode filtering,
                               int* x, int* y, int* dx, int* dy);
 
@@ -49,15 +52,16 @@ GRF_EXPORT void SR_ScalePlane(const unsigned char* src, int src_stride, int src_
                               FilterMode filtering);
 
 // Scales an interleaved U,V plane (widths in pairs). Returns 0, or -1 without writing for a null
-// pointer, src_width <= 0, src_height == 0, a source side over 32768, a non-positive destination
-// size, or an unsupported scale.
+// pointer, src_width <= 0, src_height == 0, a source side over 32768 (the height counted without
+// its sign), a non-positive destination size, or an unsupported scale. A source one pixel wide or
+// high is unsupported (filtering reduces to linear or none there), so it is refused too.
 GRF_EXPORT int SR_UVScale(const unsigned char* src_uv, int src_stride_uv, int src_width, int src_height,
                           unsigned char* dst_uv, int dst_stride_uv, int dst_width, int dst_height,
                           FilterMode filtering);
 
 // Scales an I420 image; the chroma planes use the halved sizes, rounded away from zero. Returns 0,
 // or -1 without writing for the argument errors of SR_UVScale or when the luma or chroma scale is
-// unsupported.
+// unsupported (so a source side of 1 or 2 pixels, whose chroma side is one sample, is refused).
 GRF_EXPORT int SR_I420Scale(const unsigned char* src_y, int src_stride_y, const unsigned char* src_u,
                             int src_stride_u, const unsigned char* src_v, int src_stride_v, int src_width,
                             int src_height, unsigned char* dst_y, int dst_stride_y, unsigned char* dst_u,
