@@ -20,6 +20,27 @@ bool shape_is_valid(int rows, int cols)
     return cols == 0 || static_cast<long long>(rows) * cols * static_cast<long long>(sizeof(float)) <= INT_MAX;
 }
 
+// Row table and rows of the identity pattern, both counts positive. Nothing leaks when a row
+// allocation fails: the row table is value-initialised, so only null slots are left to release.
+template <typename T>
+T** new_identity(int rows, int cols)
+{
+    T** table = new T*[rows]();
+    try {
+        for (int i = 0; i < rows; ++i) {
+            table[i] = new T[cols]();
+            if (i < cols)
+                table[i][i] = T(1);
+        }
+    } catch (...) {
+        for (int i = 0; i < rows; ++i)
+            delete[] table[i];
+        delete[] table;
+        throw;
+    }
+    return table;
+}
+
 } // namespace
 
 template <typename T>
@@ -53,12 +74,10 @@ int Matrix<T>::resize(int rows, int cols)
         GRF_LOG("Matrix resize Error, invalid shape (%d, %d)\n", rows, cols);
         return -1;
     }
-    if (rows == _rows && cols == _cols)
+    // The same shape keeps the contents; after free there are none to keep, so storage is made.
+    if (rows == _rows && cols == _cols && (_data || rows == 0 || cols == 0))
         return 0;
-    free();
-    alloc(rows, cols);
-    _rows = rows;
-    _cols = cols;
+    replace_storage(rows, cols);
     return 0;
 }
 
@@ -74,9 +93,6 @@ void Matrix<T>::free()
         delete[] _data;
         _data = nullptr;
     }
-    // No storage means no elements: a shape left behind would send every reader into null rows.
-    _rows = 0;
-    _cols = 0;
 }
 
 template <typename T>
@@ -84,21 +100,21 @@ void Matrix<T>::alloc(int rows, int cols)
 {
     if (rows == 0 || cols == 0)
         return;
-    // Value-initialised so that a failing row allocation leaves only null slots to release.
-    T** table = new T*[rows]();
-    try {
-        for (int i = 0; i < rows; ++i) {
-            table[i] = new T[cols]();
-            if (i < cols)
-                table[i][i] = T(1);
-        }
-    } catch (...) {
-        for (int i = 0; i < rows; ++i)
-            delete[] table[i];
-        delete[] table;
-        throw;
+    if (!shape_is_valid(rows, cols)) {
+        GRF_LOG("Matrix alloc Error, invalid shape (%d, %d)\n", rows, cols);
+        return;
     }
+    replace_storage(rows, cols);
+}
+
+template <typename T>
+void Matrix<T>::replace_storage(int rows, int cols)
+{
+    T** table = (rows == 0 || cols == 0) ? nullptr : new_identity<T>(rows, cols);
+    free();
     _data = table;
+    _rows = rows;
+    _cols = cols;
 }
 
 template <typename T>
@@ -106,6 +122,10 @@ T Matrix<T>::get(int row, int col) const
 {
     if (row < 0 || row >= _rows || col < 0 || col >= _cols) {
         GRF_LOG("Matrix get Error, element (%d, %d) outside shape (%d, %d)\n", row, col, _rows, _cols);
+        return T(0);
+    }
+    if (!_data) {
+        GRF_LOG("Matrix get Error, element (%d, %d) of a matrix without storage\n", row, col);
         return T(0);
     }
     return _data[row][col];
@@ -118,6 +138,10 @@ int Matrix<T>::set(int row, int col, T value)
         GRF_LOG("Matrix set Error, element (%d, %d) outside shape (%d, %d)\n", row, col, _rows, _cols);
         return -1;
     }
+    if (!_data) {
+        GRF_LOG("Matrix set Error, element (%d, %d) of a matrix without storage\n", row, col);
+        return -1;
+    }
     _data[row][col] = value;
     return 0;
 }
@@ -126,6 +150,10 @@ template <typename T>
 Matrix<T> Matrix<T>::transpose() const
 {
     Matrix result(_cols, _rows);
+    if (!_data) {
+        result.free();
+        return result;
+    }
     for (int i = 0; i < _cols; ++i)
         for (int j = 0; j < _rows; ++j)
             result._data[i][j] = _data[j][i];
@@ -137,7 +165,15 @@ Matrix<T>& Matrix<T>::operator=(const Matrix& other)
 {
     if (&other == this)
         return *this;
-    resize(other._rows, other._cols);
+    if (!other._data) {
+        // A copy of a matrix without storage has none either, but the same shape.
+        free();
+        _rows = other._rows;
+        _cols = other._cols;
+        return *this;
+    }
+    if (!_data || _rows != other._rows || _cols != other._cols)
+        replace_storage(other._rows, other._cols);
     for (int i = 0; i < _rows; ++i)
         for (int j = 0; j < _cols; ++j)
             _data[i][j] = other._data[i][j];
@@ -151,6 +187,13 @@ T* Matrix<T>::get_mat(T* out) const
         out = static_cast<T*>(std::malloc(static_cast<size_t>(_rows) * static_cast<size_t>(_cols) * sizeof(T)));
         if (!out)
             return nullptr;
+    }
+    if (!_data && _rows > 0 && _cols > 0) {
+        // The caller gets a defined array (an all-zero matrix draws nothing), not stale memory.
+        GRF_LOG("Matrix get_mat Error, shape (%d, %d) without storage\n", _rows, _cols);
+        for (int i = 0; i < _rows * _cols; ++i)
+            out[i] = T(0);
+        return out;
     }
     for (int i = 0; i < _rows; ++i)
         for (int j = 0; j < _cols; ++j)
@@ -173,6 +216,10 @@ Matrix<float> operator*(const Matrix<float>& a, const Matrix<float>& b)
     if (b.rows() != a.cols()) {
         GRF_LOG("Matrix * Error, Matrix A Shape (%d, %d) != Matrix B Shape (%d, %d)\n", a.rows(), a.cols(), b.rows(),
                 b.cols());
+        return result;
+    }
+    if ((!a._data && a.rows() > 0 && a.cols() > 0) || (!b._data && b.rows() > 0 && b.cols() > 0)) {
+        GRF_LOG("Matrix * Error, operand without storage\n");
         return result;
     }
     for (int i = 0; i < result.rows(); ++i) {
@@ -224,10 +271,15 @@ Matrix4x4<T>& Matrix4x4<T>::operator=(const Matrix4x4& m)
 template <typename T>
 bool Matrix4x4<T>::is_4x4(const char* caller) const
 {
-    if (this->rows() == 4 && this->cols() == 4)
-        return true;
-    GRF_LOG("Matrix4x4 %s Error, shape (%d, %d) is not (4, 4)\n", caller, this->rows(), this->cols());
-    return false;
+    if (this->rows() != 4 || this->cols() != 4) {
+        GRF_LOG("Matrix4x4 %s Error, shape (%d, %d) is not (4, 4)\n", caller, this->rows(), this->cols());
+        return false;
+    }
+    if (!this->rows_table()) {
+        GRF_LOG("Matrix4x4 %s Error, no storage\n", caller);
+        return false;
+    }
+    return true;
 }
 
 template <typename T>

@@ -19,21 +19,32 @@ public:
     Matrix(const Matrix& other);
     ~Matrix();
 
-    // Same shape: nothing changes. New shape: the storage is replaced by the identity pattern.
+    // Same shape: nothing changes (a matrix without storage gets the identity pattern). New shape:
+    // the storage is replaced by the identity pattern.
     // Returns 0, or -1 (logged, matrix unchanged) for a negative or oversized shape.
     int resize(int rows, int cols);
 
-    // Releases the storage; the matrix is then an empty 0 x 0 matrix.
+    // Releases the storage and keeps the shape. Until storage is allocated again (alloc, a resize to
+    // another shape, or an assignment) element access is refused and logged: get returns 0, set
+    // returns -1, get_mat writes zeros, and the builders and the product refuse to compute.
     void free();
+
+    // Gives the matrix fresh identity-pattern storage of rows x cols and takes that shape; storage
+    // held before is released. A shape with a zero count changes nothing; a negative or oversized
+    // shape is refused (logged, matrix unchanged). When allocating fails, the standard
+    // out-of-memory exception passes and the matrix is unchanged.
+    void alloc(int rows, int cols);
 
     int rows() const { return _rows; }
     int cols() const { return _cols; }
 
-    // Element (row, col). Out of the shape: get returns 0 and set returns -1, both logged.
+    // Element (row, col). Out of the shape or without storage: get returns 0 and set returns -1,
+    // both logged.
     T get(int row, int col) const;
     int set(int row, int col, T value);
 
-    // The cols x rows matrix whose element (i, j) is this one's element (j, i).
+    // The cols x rows matrix whose element (i, j) is this one's element (j, i); without storage
+    // when this one has none.
     Matrix transpose() const;
 
     // Takes the other's shape and elements; assigning a matrix to itself leaves it unchanged.
@@ -50,8 +61,12 @@ protected:
     T** rows_table() const { return _data; }
 
 private:
-    // Allocates the identity-pattern storage for the current shape; expects none to be held.
-    void alloc(int rows, int cols);
+    friend Matrix<float> operator*(const Matrix<float>& a, const Matrix<float>& b);
+
+    // Installs identity-pattern storage of rows x cols (none for a zero count) in place of the
+    // current one and takes the shape. The new storage is complete before the old is released, so
+    // a failed allocation leaves the matrix as it was.
+    void replace_storage(int rows, int cols);
 
     int _rows;
     int _cols;
@@ -59,12 +74,12 @@ private:
     T** _data;
 };
 
-// The product a * b, of shape a.rows x b.cols. When a.cols differs from b.rows the result stays all
-// zero and the mismatch is logged.
+// The product a * b, of shape a.rows x b.cols. When a.cols differs from b.rows, or an operand has
+// no storage, the result stays all zero and the reason is logged.
 GRF_EXPORT Matrix<float> operator*(const Matrix<float>& a, const Matrix<float>& b);
 
 // A 4 x 4 matrix with builders for projection, scale and translation. It takes the shape of any
-// matrix assigned to it; the builders refuse to write unless the shape is 4 x 4.
+// matrix assigned to it; the builders refuse to write unless the shape is 4 x 4 with storage.
 template <typename T>
 class GRF_EXPORT Matrix4x4 : public Matrix<T> {
 public:

@@ -88,18 +88,55 @@ TEST(Matrix, InvalidShapesAreRefused)
     EXPECT_EQ(flat(m), (std::vector<float>{1, 2, 11, 12}));
 }
 
-TEST(Matrix, FreeLeavesAnEmptyMatrixThatCanGrowAgain)
+TEST(Matrix, FreeKeepsTheShapeAndRefusesElementsUntilStorageReturns)
 {
     Matrix<float> m(3, 3);
+    fill_with_positions(m);
     m.free();
-    EXPECT_EQ(m.rows(), 0);
-    EXPECT_EQ(m.cols(), 0);
-    EXPECT_EQ(m.get_mat_len(), 0);
-    Matrix<float> copy(m);
-    EXPECT_EQ(copy.get_mat_len(), 0);
+    EXPECT_EQ(m.rows(), 3);
+    EXPECT_EQ(m.cols(), 3);
+    EXPECT_EQ(m.get_mat_len(), 36);
 
+    Matrix4x4<float> placed;
+    placed.free();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(m.set(1, 1, 5.0f), -1);
+    EXPECT_EQ(m.get(1, 1), 0.0f);
+    EXPECT_EQ(flat(m), std::vector<float>(9, 0.0f));
+    EXPECT_EQ(placed.set_trans(1, 2, 3), -1);
+    EXPECT_EQ(flat(Matrix4x4<float>() * placed), std::vector<float>(16, 0.0f));
+    Matrix<float> copy(m);
+    EXPECT_EQ(copy.rows(), 3);
+    EXPECT_EQ(copy.set(0, 0, 1.0f), -1);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("Matrix set Error, element (1, 1) of a matrix without storage\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Matrix4x4 set_trans Error, no storage\n"), std::string::npos) << log;
+
+    // Asking again for the same shape makes storage.
     EXPECT_EQ(m.resize(3, 3), 0);
     EXPECT_EQ(flat(m), (std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1}));
+}
+
+TEST(Matrix, AllocReplacesStorageWithTheIdentityOfItsShape)
+{
+    Matrix<float> m(2, 2);
+    fill_with_positions(m);
+    m.alloc(2, 3);
+    EXPECT_EQ(m.rows(), 2);
+    EXPECT_EQ(m.cols(), 3);
+    EXPECT_EQ(flat(m), (std::vector<float>{1, 0, 0, 0, 1, 0}));
+
+    m.alloc(0, 5);
+    testing::internal::CaptureStderr();
+    m.alloc(-1, 2);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(message_of(log, "Matrix.cpp"), "Matrix alloc Error, invalid shape (-1, 2)\n") << log;
+    EXPECT_EQ(m.cols(), 3);
+    EXPECT_EQ(flat(m), (std::vector<float>{1, 0, 0, 0, 1, 0}));
+
+    m.free();
+    m.alloc(2, 2);
+    EXPECT_EQ(flat(m), (std::vector<float>{1, 0, 0, 1}));
 }
 
 TEST(Matrix, ElementAccessOutsideTheShapeIsRefused)
