@@ -9,9 +9,11 @@ namespace GRF {
 
 namespace {
 
+// Zero would divide by zero and infinity or NaN spread through every element; a negative size
+// only mirrors the placement.
 bool is_usable_size(float size)
 {
-    return std::isfinite(size) && size > 0.0f;
+    return std::isfinite(size) && size != 0.0f;
 }
 
 bool keeps_aspect(GRFCropType type)
@@ -32,7 +34,6 @@ GRF2DCrop::~GRF2DCrop() = default;
 
 Matrix4x4<float> GRF2DCrop::crop(float content_width, float content_height, GRFCropType type)
 {
-    // A zero size would divide by zero and hand the draw call infinities and NaNs.
     if (!is_usable_size(_width) || !is_usable_size(_height) ||
         (keeps_aspect(type) && (!is_usable_size(content_width) || !is_usable_size(content_height)))) {
         GRF_LOG("GRF2DCrop crop Error, canvas (%f, %f) content (%f, %f) type %d\n", static_cast<double>(_width),

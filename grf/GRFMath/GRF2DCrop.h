@@ -23,7 +23,8 @@ public:
     // Returns projection x placement translation x size scale x unit flip x unit shift, which maps a
     // quad vertex in [-1, 1]^2 (y up) onto the content rectangle in the canvas, in clip space.
     // An unknown type keeps the previous call's rectangle (the unit square at the origin at first).
-    // A canvas size, or for the aspect-keeping types a content size, that is not positive and finite
+    // Negative sizes are placed by the same formulas, which turn them into a mirrored rectangle.
+    // A canvas size, or for the aspect-keeping types a content size, that is zero or not finite
     // gives an all-zero matrix (nothing drawn), is logged, and leaves the member matrices unchanged.
     Matrix4x4<float> crop(float content_width, float content_height, GRFCropType type);
 

@@ -125,6 +125,22 @@ TEST(GRF2DCrop, UnknownTypeKeepsThePreviousRectangle)
                      1080);
 }
 
+TEST(GRF2DCrop, NegativeSizesMirrorThePlacement)
+{
+    // Content -1080 x 1920 in 1920 x 1080: dw = -0.5625 * 1080 = -607.5, tx = (1920 + 607.5) / 2, so
+    // the fitted rectangle of the positive size is drawn from its right edge leftwards.
+    GRF2DCrop crop(1920, 1080);
+    expect_rectangle(crop.crop(-1080, 1920, GRF::GRF_CROP_FIT_CENTER), 1920, 1080, 1263.75, 0, -607.5, 1080);
+    // The member matrices took the mirrored rectangle: an unknown type reuses it.
+    expect_rectangle(crop.crop(1, 1, static_cast<GRFCropType>(7)), 1920, 1080, 1263.75, 0, -607.5, 1080);
+
+    // FILL with a negative height: dh = 1920 / -0.5625, ty = (1080 - dh) / 2, drawn upwards.
+    const double fill_height = 1920.0 / -0.5625;
+    expect_rectangle(crop_once(1920, 1080, 1080, -1920, GRF::GRF_CROP_FILL_CENTER), 1920, 1080, 0,
+                     (1080 - fill_height) / 2, 1920, fill_height);
+    EXPECT_FALSE(all_zero(crop_once(-1920, 1080, 1080, 1920, GRF::GRF_CROP_FIT_CENTER)));
+}
+
 TEST(GRF2DCrop, UnusableSizesGiveAnEmptyPlacement)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
