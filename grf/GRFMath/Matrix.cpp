@@ -269,7 +269,7 @@ Matrix4x4<T>& Matrix4x4<T>::operator=(const Matrix4x4& m)
 }
 
 template <typename T>
-bool Matrix4x4<T>::is_4x4(const char* caller) const
+bool Matrix4x4<T>::writable_4x4(const char* caller) const
 {
     if (this->rows() != 4 || this->cols() != 4) {
         GRF_LOG("Matrix4x4 %s Error, shape (%d, %d) is not (4, 4)\n", caller, this->rows(), this->cols());
@@ -285,7 +285,7 @@ bool Matrix4x4<T>::is_4x4(const char* caller) const
 template <typename T>
 int Matrix4x4<T>::set_ortho(T left, T right, T top, T bottom, T znear, T zfar)
 {
-    if (!is_4x4("set_ortho"))
+    if (!writable_4x4("set_ortho"))
         return -1;
     const T width = right - left;
     const T height = top - bottom;
@@ -313,7 +313,7 @@ int Matrix4x4<T>::set_ortho(T left, T right, T top, T bottom, T znear, T zfar)
 template <typename T>
 int Matrix4x4<T>::set_scale(T sx, T sy, T sz)
 {
-    if (!is_4x4("set_scale"))
+    if (!writable_4x4("set_scale"))
         return -1;
     T** m = this->rows_table();
     for (int i = 0; i < 4; ++i)
@@ -329,7 +329,7 @@ int Matrix4x4<T>::set_scale(T sx, T sy, T sz)
 template <typename T>
 int Matrix4x4<T>::set_trans(T tx, T ty, T tz)
 {
-    if (!is_4x4("set_trans"))
+    if (!writable_4x4("set_trans"))
         return -1;
     T** m = this->rows_table();
     m[0][3] = tx;

@@ -103,7 +103,8 @@ public:
     int set_trans(T tx, T ty, T tz);
 
 private:
-    bool is_4x4(const char* caller) const;
+    // True for a 4 x 4 shape with storage; otherwise logs why the builder named `caller` refuses.
+    bool writable_4x4(const char* caller) const;
 };
 
 // The 3 x 3 counterpart, handed to the 3 x 3 uniform setters.
