@@ -402,6 +402,8 @@ TEST_P(PlaneScaling, ImageRoutinesRejectBadArguments)
     EXPECT_EQ(SR_UVScale(s, 8, 4, 2, nullptr, 16, 8, 4, FILTER_BILINEAR), -1);
     EXPECT_EQ(SR_UVScale(s, 8, -4, 2, d, 16, 8, 4, FILTER_BILINEAR), -1);
     EXPECT_EQ(SR_UVScale(s, 8, 4, 2, d, 16, 8, 0, FILTER_BILINEAR), -1);
+    SR_ScalePlane(nullptr, 4, 4, -2, d, 8, 8, 4, FILTER_BILINEAR);
+    SR_ScalePlane(s, 4, 4, -2, nullptr, 8, 8, 4, FILTER_BILINEAR);
     EXPECT_EQ(out, Bytes(64, 0xEE));
 
     // The side limit holds for a flipped height too: 2 x -40000 pairs would give 80000 rows.

@@ -242,7 +242,8 @@ void SR_ScaleUVBilinearUp2(int src_width, int src_height, int dst_width, int dst
 void SR_ScalePlane(const unsigned char* src, int src_stride, int src_width, int src_height, unsigned char* dst,
                    int dst_stride, int dst_width, int dst_height, FilterMode filtering)
 {
-    if (!is_bilinear_up2(src_width, src_height, dst_width, dst_height, filtering))
+    // Checked before the flip moves src, which a null plane cannot take.
+    if (!src || !dst || !is_bilinear_up2(src_width, src_height, dst_width, dst_height, filtering))
         return;
     if (src_height < 0) {
         src_height = -src_height;

@@ -33,7 +33,7 @@ GRF_EXPORT void SR_ScaleSlope(int src_width, int src_height, int dst_width, int 
                               int* x, int* y, int* dx, int* dy);
 
 // 2x bilinear upsampling of a plane whose source size is half the destination size rounded up
-// (dst = 2 × src or 2 × src − 1 in each dimension). Other sizes write nothing.
+// (dst = 2 × src or 2 × src − 1 in each dimension). Other sizes, and a null plane, write nothing.
 GRF_EXPORT void SR_ScalePlaneUp2_Bilinear(int src_width, int src_height, int dst_width, int dst_height,
                                           int src_stride, int dst_stride, const unsigned char* src,
                                           unsigned char* dst);
@@ -46,7 +46,7 @@ GRF_EXPORT void SR_ScaleUVBilinearUp2(int src_width, int src_height, int dst_wid
 // bilinear there): destination size 2 × source or 2 × source − 1 in each dimension. A negative
 // source height flips the result vertically.
 
-// Scales a plane; any unsupported size combination or filter writes nothing.
+// Scales a plane; a null plane, or any unsupported size combination or filter, writes nothing.
 GRF_EXPORT void SR_ScalePlane(const unsigned char* src, int src_stride, int src_width, int src_height,
                               unsigned char* dst, int dst_stride, int dst_width, int dst_height,
                               FilterMode filtering);
