@@ -775,6 +775,11 @@ TEST_F(UpscaleToolTest, MkvKeepsEveryStreamChapterAndTagAndMp4NamesWhatItLeavesO
               expected_font);
     const std::vector<std::pair<int64_t, int64_t>> subtitle_times = {{0, 200}, {250, 450}};
     EXPECT_EQ(mkv.packets(2), subtitle_times);
+    DecodedVideo frames_in = decode_video(folder.path("in.mkv"));
+    DecodedVideo frames_out = decode_video(folder.path("out.mkv"));
+    ASSERT_EQ(frames_out.frames.size(), 6u);
+    for (size_t i = 0; i < 6; ++i)
+        EXPECT_DOUBLE_EQ(frames_out.seconds(i), frames_in.seconds(i)) << "frame " << i;
 
     // MP4 holds the title and the chapters, the subtitles as its own timed text, but neither PCM
     // nor attachments, nor a track title.
