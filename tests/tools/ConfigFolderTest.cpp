@@ -5,12 +5,42 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "ScratchFolder.h"
 #include "ToolError.h"
 
 using namespace velmo_upscale;
 using velmo_upscale_test::ScratchFolder;
+
+namespace {
+
+// Puts an environment variable back as it was when the test ends, so that the tests after it in
+// the same process (a run of the whole executable) still find HOME and the temporary folder.
+class RestoredVariable {
+public:
+    explicit RestoredVariable(const char* name) : _name(name)
+    {
+        if (const char* value = std::getenv(name))
+            _value = value;
+    }
+    ~RestoredVariable()
+    {
+        if (_value)
+            ::setenv(_name, _value->c_str(), 1);
+        else
+            ::unsetenv(_name);
+    }
+    RestoredVariable(const RestoredVariable&) = delete;
+    RestoredVariable& operator=(const RestoredVariable&) = delete;
+
+private:
+    const char* _name;
+    std::optional<std::string> _value;
+};
+
+} // namespace
 
 TEST(ConfigFolderTest, NamedFolderMustExist)
 {
@@ -29,6 +59,7 @@ TEST(ConfigFolderTest, NamedFolderMustExist)
 
 TEST(ConfigFolderTest, DefaultIsCreatedInTheUsersCache)
 {
+    RestoredVariable cache("XDG_CACHE_HOME"), home("HOME");
     ScratchFolder folder;
     ::setenv("XDG_CACHE_HOME", folder.path("cache").c_str(), 1);
     EXPECT_EQ(config_folder(""), folder.path("cache/velmo"));
@@ -42,6 +73,7 @@ TEST(ConfigFolderTest, DefaultIsCreatedInTheUsersCache)
 
 TEST(ConfigFolderTest, UnusableCacheFallsBackToTheTemporaryFolder)
 {
+    RestoredVariable cache("XDG_CACHE_HOME"), temporary("TMPDIR");
     ScratchFolder folder;
     std::string blocker = folder.write("not-a-folder", "x");
     ::setenv("XDG_CACHE_HOME", blocker.c_str(), 1);
