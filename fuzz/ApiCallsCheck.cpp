@@ -209,6 +209,7 @@ struct Instance {
     void* handle = nullptr;
     float scale = 2.0f; // until the first accepted velmo_set_input_props
     GLint output = 0;
+    int input = -1; // the last texture name handed in; a negative texid reuses it
 };
 
 class Session {
@@ -345,6 +346,8 @@ private:
                 return "a frame of tex_type " + std::to_string(in.tex_type) + " was not skipped";
             return {};
         }
+        if (in.texid >= 0)
+            instance.input = in.texid;
         if (result != VELMO_OK && result != VELMO_ERROR_GPU_CONTEXT && result != VELMO_ERROR_VIDEO_SIZE &&
             result != VELMO_ERROR_NO_TEXTURE)
             return "unexpected result " + std::to_string(result);
@@ -354,7 +357,8 @@ private:
                        std::to_string(instance.scale) + " gave " + std::to_string(result) + " instead of -3";
             return {};
         }
-        if (result == VELMO_OK && out.texid != in.texid) {
+        // While setting up, the instance hands back the input it keeps, at the output size.
+        if (result == VELMO_OK && out.texid != instance.input) {
             instance.output = out.texid;
             return texture_size_broken(out.texid, out.width, out.height);
         }
