@@ -86,15 +86,18 @@ std::string upscale_picture(const Options& options, const std::string& config_fo
     UpscalePasses upscaler(session, options, config_folder, source.width, source.height, plan,
                            "'" + options.input + "'");
     PngPicture picture = source.read();
+    upscaler.upload(picture.image);
+    // Only the comparison needs the input on this side once the GPU has its own copy.
+    if (!compare)
+        picture.image = RgbaImage();
     RgbaImage result;
-    upscaler.upscale(picture.image, result);
+    upscaler.draw(result);
     if (compare) {
         RgbaImage reference = reference_resize(picture.image, result.width, result.height, options.compare_filter);
+        picture.image = RgbaImage();
         write_png_to(*compare, side_by_side(reference, result, 8), false);
         compare->commit();
     }
-    // Only the comparison needed the input on this side; the GPU keeps its own copy.
-    picture.image = RgbaImage();
     if (picture.has_alpha)
         copy_alpha(plain_stretch(upscaler.input_texture().name(), result.width, result.height), result);
     write_png_to(output, result, picture.has_alpha);

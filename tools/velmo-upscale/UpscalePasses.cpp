@@ -35,11 +35,23 @@ UpscalePasses::UpscalePasses(const EglSession& session, const Options& options, 
 
 void UpscalePasses::upscale(const RgbaImage& frame, RgbaImage& result)
 {
-    const RgbaImage* input = &frame;
+    upload(frame);
+    draw(result);
+}
+
+void UpscalePasses::upload(const RgbaImage& frame)
+{
+    _passes.front()->upload(frame);
+}
+
+void UpscalePasses::draw(RgbaImage& result)
+{
     for (size_t i = 0; i < _passes.size(); ++i) {
         RgbaImage& output = i + 1 == _passes.size() ? result : _between[i % 2];
-        _passes[i]->upscale(*input, output);
-        input = &output;
+        if (i == 0)
+            _passes[i]->draw(output);
+        else
+            _passes[i]->upscale(_between[(i - 1) % 2], output);
     }
 }
 

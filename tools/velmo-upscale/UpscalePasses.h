@@ -28,6 +28,9 @@ public:
 
     // Every pass in turn; `result` ends at the planned size. Throws ToolError(kExitGpu).
     void upscale(const RgbaImage& frame, RgbaImage& result);
+    // The same in two steps: after upload() the caller's frame is no longer needed.
+    void upload(const RgbaImage& frame);
+    void draw(RgbaImage& result);
 
     // The texture the last frame was uploaded to, for drawing a plain stretch beside.
     const GlTexture& input_texture() const { return _passes.front()->input_texture(); }

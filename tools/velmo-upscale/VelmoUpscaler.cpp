@@ -72,7 +72,17 @@ VelmoUpscaler::~VelmoUpscaler()
 
 void VelmoUpscaler::upscale(const RgbaImage& frame, RgbaImage& result)
 {
+    upload(frame);
+    draw(result);
+}
+
+void VelmoUpscaler::upload(const RgbaImage& frame)
+{
     _input.upload(frame);
+}
+
+void VelmoUpscaler::draw(RgbaImage& result)
+{
     velmo_input_frame in = {};
     in.width = _width;
     in.height = _height;

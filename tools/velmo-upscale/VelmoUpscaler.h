@@ -27,6 +27,10 @@ public:
     // the input back instead of drawing; the frame then goes in again until velmo draws it, so
     // every result is velmo's own picture. Throws ToolError(kExitGpu) when velmo refuses.
     void upscale(const RgbaImage& frame, RgbaImage& result);
+    // The same in two steps, so that the caller may drop its copy of the frame in between: GL
+    // holds the frame once upload() returns.
+    void upload(const RgbaImage& frame);
+    void draw(RgbaImage& result);
 
     // The texture the last frame was uploaded to, for drawing a plain stretch beside.
     const GlTexture& input_texture() const { return _input; }
