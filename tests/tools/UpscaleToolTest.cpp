@@ -467,6 +467,8 @@ TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)
     std::string png = picture("in.png", marked_picture(8, 8));
     std::string text = folder.write("notes.mp4", std::string(2048, 'x'));
     std::string missing_folder = folder.path("no/such/folder/out.png");
+    std::string wide = config.path("wide.y4m"); // wider than MPEG-4 Part 2 allows
+    write_still_y4m(wide, 8200, 8, 1);
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -484,6 +486,8 @@ TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)
         {{"--level", "9", png, folder.path("out.png")}, kExitUsage, "--level must be a whole number from 1 to 3"},
         {{png, folder.path("out.mp4")}, kExitUsage, "is a PNG picture; write it to a .png file"},
         {{png, png}, kExitUsage, "is the input itself"},
+        {{"--scale", "1", "--codec", "mpeg4", wide, folder.path("wide.mp4")}, kExitUsage,
+         "the mpeg4 encoder refuses 8200x8 yuv420p frames for '" + folder.path("wide.mp4") + "'"},
         {{png, folder.path("out.png"), "--config-dir", folder.path("nowhere")}, kExitUsage, "is not an existing folder"},
     };
     for (const Case& c : cases) {
