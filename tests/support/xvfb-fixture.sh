@@ -31,7 +31,7 @@ stop_server()
     local state=$1 pid started
     [ -f "$state/pid" ] || return 0
     read -r pid started <"$state/pid" || true
-    if [ -n "$pid" ] && [ "$(start_time "$pid")" = "$started" ]; then
+    if [ -n "$pid" ] && [ -n "$started" ] && [ "$(start_time "$pid")" = "$started" ]; then
         kill "$pid" 2>/dev/null || true
     fi
     rm -f "$state/pid" "$state/display"
@@ -61,7 +61,7 @@ start)
     read -r -t "$start_deadline_s" number <"$state/displayfd" || true
     rm -f "$state/displayfd"
     if ! [[ $number =~ ^[0-9]+$ ]]; then
-        echo "xvfb-fixture: Xvfb did not report a display within ${start_deadline_s} s; its output:" >&2
+        echo "xvfb-fixture: Xvfb reported no display (it failed, or took over ${start_deadline_s} s); its output:" >&2
         cat "$state/xvfb.log" >&2
         stop_server "$state"
         exit 1
