@@ -7,8 +7,9 @@
 
 extern "C" {
 
-// Formats the printf-style message (cut to 4095 characters) and writes one record
-// "[" file "(" line ")] " message to standard error, then flushes stdout and stderr.
+// Formats the printf-style message (cut to 4095 characters) and hands one record
+// "[" file "(" line ")] " message to the log sink (standard error, or the host's callback set with
+// velmo_set_log_callback), then flushes stdout and stderr.
 // `function` is accepted for the call site's benefit and not written.
 GRF_EXPORT void grf_log_log(const char* file, const char* function, int line, const char* format, ...)
     __attribute__((__format__(printf, 4, 5)));

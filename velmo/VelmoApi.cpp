@@ -19,7 +19,7 @@ using kx_velmo::SrRenderOhos;
 
 namespace {
 
-const std::string kVersion = "1.1.5-250620";
+const std::string kVersion = VELMO_VERSION_STRING;
 
 // A NaN sigma, which no bound catches, keeps the smoothing's default.
 float clamp_sigma(float sigma, float default_sigma)
@@ -234,6 +234,20 @@ VELMO_API int32_t velmo_process(void* instance, const velmo_input_frame* in, vel
         return process(renderer(instance), in, out);
     } catch (...) {
         return VELMO_ERROR_GPU_CONTEXT;
+    }
+}
+
+VELMO_API const char* velmo_result_string(int32_t code)
+{
+    switch (code) {
+    case VELMO_OK: return "success";
+    case VELMO_ERROR_CONFIG_FILE: return "configure.ini could not be written";
+    case VELMO_ERROR_GPU_CONTEXT: return "the instance's GPU context could not be created";
+    case VELMO_ERROR_VIDEO_SIZE: return "no valid video size or output size";
+    case VELMO_ERROR_NO_TEXTURE: return "no input texture";
+    case VELMO_ERROR_INVALID_ARGUMENT: return "invalid argument";
+    case VELMO_ERROR_SCALE: return "scale factor out of range";
+    default: return "unknown result code";
     }
 }
 

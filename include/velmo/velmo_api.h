@@ -1,18 +1,58 @@
-/* velmo: GPU super-resolution for decoded video frames. The only header a player needs.
+/* velmo: GPU super-resolution for decoded video frames. The only header a player needs; it
+ * compiles as C99 and as C++.
  *
  * A player creates one instance per video stream with velmo_init, announces the stream's frame
  * size and the output scale once with velmo_set_input_props, hands every decoded frame's
  * OpenGL ES texture to velmo_process and shows the texture it gets back, and destroys the
  * instance with velmo_release.
  *
- * Threads and contexts: all calls on one instance come from one thread. That thread's current
- * EGL context must belong to the share group of the textures it passes (velmo_init and
- * velmo_release also create and delete GL objects, so the same holds for them). velmo_process
- * draws in the instance's own shared context and makes the caller's context, display and
- * surfaces current again before it returns, on every path.
+ * What the player must provide
+ *  - OpenGL ES 3.0 or later through EGL 1.4 with EGL_KHR_create_context. The calling thread's
+ *    current context must be an EGL context of OpenGL ES 3: the instance creates its own
+ *    OpenGL ES 3 context that shares objects with it, and a desktop OpenGL context cannot share
+ *    with an OpenGL ES one. On OpenGL ES 3.1 and later the upscaling pass samples with
+ *    textureGather; on 3.0 it runs a fallback variant with plain texture reads and the same
+ *    result within rounding.
+ *  - Each frame as a complete GL_TEXTURE_2D with 8-bit RGBA content (GL_RGBA8, or GL_RGBA with
+ *    GL_UNSIGNED_BYTE), created in that context's share group. It is sampled with the
+ *    texture's own filter state, which should be GL_LINEAR for minification and magnification
+ *    with no mipmaps required. The values are taken as they are: no colour-space, range or
+ *    gamma conversion, and the alpha channel is not carried (the output is opaque). Decode
+ *    YUV frames to RGBA before handing them over; external (OES) images are not sampled.
  *
- * No exception crosses these functions: running out of memory is reported by the result codes
- * below, and an instance stays usable (a call that failed part-way is completed by a later one).
+ * What the player gets
+ *  - The output keeps the input's orientation: texel row 0 of the input (the first row given to
+ *    glTexImage2D) is row 0 of the output, so the output is shown the same way the input
+ *    would be.
+ *  - Every call that draws waits for the GPU (glFinish) before it returns: the output texture
+ *    is complete when velmo_process returns, with no fence to wait on.
+ *  - The output texture belongs to the instance. It is the same texture name on every call,
+ *    overwritten by the next velmo_process of that instance and deleted by velmo_release: copy
+ *    it if a frame must outlive the next call, and never delete it yourself.
+ *  - velmo_process makes the caller's context, display and surfaces current again before it
+ *    returns, on every path. Other GL state of the caller's context (bound textures,
+ *    framebuffer, program) is not saved: set what you rely on again after the call.
+ *
+ * Threads
+ *  - All calls on one instance come from one thread, the thread whose current context is the
+ *    player's (velmo_init creates and velmo_release deletes GL objects, so a context of that
+ *    share group must be current for them as well). Different instances may live on different
+ *    threads. Nothing in the library starts a thread.
+ *  - velmo_version, velmo_result_string and velmo_set_log_callback may be called from any
+ *    thread at any time.
+ *
+ * configure.ini
+ *  - The first velmo_set_input_props with a positive size writes <config_dir>/configure.ini, a
+ *    plain-text settings file for a separate video-enhancement engine. The library never reads
+ *    it back and nothing in it changes what the library does. An existing file is replaced.
+ *  - config_dir NULL: no file is written; velmo_set_input_props reports -1 once and the
+ *    instance works on normally. An empty config_dir names the path "/configure.ini" at the
+ *    root of the file system: pass a directory the process owns instead.
+ *
+ * Failures
+ *  - No exception crosses these functions: running out of memory is reported by the result
+ *    codes below, and an instance stays usable (a call that failed part-way is completed by a
+ *    later one).
  */
 #ifndef VELMO_VELMO_API_H
 #define VELMO_VELMO_API_H
@@ -20,6 +60,12 @@
 #include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
+
+/* The library version; VELMO_VERSION_STRING is what velmo_version() returns. */
+#define VELMO_VERSION_MAJOR 1
+#define VELMO_VERSION_MINOR 1
+#define VELMO_VERSION_PATCH 5
+#define VELMO_VERSION_STRING "1.1.5-250620"
 
 #if defined(__GNUC__)
 #define VELMO_API __attribute__((visibility("default")))
@@ -133,6 +179,22 @@ VELMO_API int32_t velmo_process(void* instance, const velmo_input_frame* in, vel
 /* Releases every GPU object of the instance (in its own context, then the caller's context is
  * current again) and destroys it. NULL is a no-op. Returns 0. */
 VELMO_API int32_t velmo_release(void* instance);
+
+/* A constant English text for a result code of this interface ("success" for 0), and
+ * "unknown result code" for any other value. Never NULL; static storage. */
+VELMO_API const char* velmo_result_string(int32_t code);
+
+/* Receives one log record of the library: "[file(line)] message", usually ending with a line
+ * feed, NUL-terminated and valid only during the call. */
+typedef void (*velmo_log_callback)(const char* record, void* user);
+
+/* Routes every log record of the library, from every instance and thread, to callback(record,
+ * user) instead of standard error; NULL restores standard error, which is the default.
+ * Process-wide and thread-safe: records are delivered one at a time, and once this call returns
+ * the callback it replaced is neither running nor called again. The callback may log or call
+ * this function itself; it must not throw and must not wait for another thread that logs
+ * through velmo. */
+VELMO_API void velmo_set_log_callback(velmo_log_callback callback, void* user);
 
 #ifdef __cplusplus
 }

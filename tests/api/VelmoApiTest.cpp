@@ -1,15 +1,42 @@
-// The C interface without a GPU: version, NULL arguments.
+// The C interface without a GPU: version, result texts, NULL arguments.
 #include "velmo/velmo_api.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
+#include <string>
 
 TEST(VelmoApi, VersionIsStableStaticText)
 {
     const char* first = velmo_version();
     EXPECT_STREQ(first, "1.1.5-250620");
     EXPECT_EQ(velmo_version(), first);
+}
+
+TEST(VelmoApi, VersionMacrosMatchTheLibrary)
+{
+    EXPECT_STREQ(velmo_version(), VELMO_VERSION_STRING);
+    const std::string numbers = std::to_string(VELMO_VERSION_MAJOR) + "." + std::to_string(VELMO_VERSION_MINOR) + "." +
+                                std::to_string(VELMO_VERSION_PATCH) + "-";
+    EXPECT_EQ(std::string(velmo_version()).rfind(numbers, 0), 0u) << velmo_version();
+}
+
+TEST(VelmoApi, EveryResultCodeHasItsOwnText)
+{
+    const int32_t codes[] = {VELMO_OK, VELMO_ERROR_CONFIG_FILE, VELMO_ERROR_GPU_CONTEXT, VELMO_ERROR_VIDEO_SIZE,
+                             VELMO_ERROR_NO_TEXTURE, VELMO_ERROR_INVALID_ARGUMENT, VELMO_ERROR_SCALE};
+    const std::string unknown = velmo_result_string(-201);
+    std::set<std::string> texts;
+    for (int32_t code : codes) {
+        const std::string text = velmo_result_string(code);
+        EXPECT_NE(text, unknown) << code;
+        texts.insert(text);
+    }
+    EXPECT_EQ(texts.size(), sizeof(codes) / sizeof(codes[0]));
+    EXPECT_EQ(unknown, "unknown result code");
+    EXPECT_EQ(velmo_result_string(1), unknown);
+    EXPECT_EQ(velmo_result_string(INT32_MIN), unknown);
 }
 
 TEST(VelmoApi, NullArgumentsAreRejectedWithoutTouchingAnything)
