@@ -1,6 +1,17 @@
-// libvelmo.so exports the CPU routines: row kernels under plain names, the rest in kx_velmo.
+// libvelmo.so exports the CPU routines: row kernels under plain names, the rest in kx_velmo; the
+// public header declares exactly what the library's own headers declare.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+
+#include "velmo/velmo_cpu.h"
+#include "velmo/utils/RGBUtil.h"
+#include "velmo/utils/cpu_id.h"
+#include "velmo/utils/row_any.h"
+#include "velmo/utils/row_common.h"
+#include "velmo/utils/row_neon.h"
+#include "velmo/utils/scale_common.h"
+#include "velmo/utils/scale_neon.h"
+#include "velmo/utils/scaling.h"
 
 namespace {
 
@@ -22,7 +33,27 @@ private:
     void* _handle;
 };
 
+// Deduction fails, and this file does not compile, when a name stands for an overload set.
+template <typename... Functions>
+bool all_single_functions(Functions... functions)
+{
+    return (... && (functions != nullptr));
+}
+
 } // namespace
+
+// A public declaration that drifted from the library's would be a second overload, one the
+// library never defines; a C-linkage one would not compile beside the library's declaration.
+TEST(ExportedRoutines, PublicHeaderMatchesTheLibrary)
+{
+    using namespace kx_velmo;
+    EXPECT_TRUE(all_single_functions(&SR_CopyPlane, &SR_SplitUVPlane, &SR_MergeUVPlane, &SR_NV12ToI420,
+                                     &SR_I420ToNV12, &SR_RGBAToRGB24, &SR_ScalePlane, &SR_UVScale, &SR_I420Scale,
+                                     &SR_NV12Scale, &SR_ScalePlaneUp2_Bilinear, &SR_ScaleUVBilinearUp2,
+                                     &SR_ScaleFilterReduce, &FixedDiv_C, &FixedDiv1_C, &SR_ScaleSlope, &SR_CopyRow_C,
+                                     &SR_RGBAToRGB24Row_C, &SR_SplitUVRow_C, &SR_MergeUVRow_C));
+    EXPECT_EQ(&cpu_info_, &kx_velmo::cpu_info_);
+}
 
 TEST(ExportedRoutines, RowKernelsHavePlainNames)
 {

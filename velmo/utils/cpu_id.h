@@ -2,12 +2,9 @@
 #pragma once
 
 #include "grf/GRFExport.h"
+#include "velmo/velmo_cpu.h"  // the feature bits and the declarations a host sees
 
 namespace kx_velmo {
-
-constexpr int CPU_INITIALIZED = 0x1;
-constexpr int CPU_HAS_ARM = 0x2;
-constexpr int CPU_HAS_NEON = 0x4;
 
 // Zero at load. The library never probes the processor: the first feature test on a zero word
 // stores all three bits. A host may store another non-zero value before its first call, e.g.

@@ -2,15 +2,9 @@
 #pragma once
 
 #include "grf/GRFExport.h"
+#include "velmo/velmo_cpu.h"  // FilterMode and the declarations a host sees
 
 namespace kx_velmo {
-
-enum FilterMode {
-    FILTER_NONE = 0,
-    FILTER_LINEAR = 1,
-    FILTER_BILINEAR = 2,
-    FILTER_BOX = 3,
-};
 
 // 16.16 fixed-point quotient num / div (64-bit intermediate, truncated toward zero); 0 for div == 0.
 GRF_EXPORT int FixedDiv_C(int num, int div);
