@@ -201,10 +201,16 @@ VELMO_API void velmo_set_log_callback(velmo_log_callback callback, void* user);
 #endif
 
 /* The records' layout is part of the binary interface (64-bit targets). */
-#ifdef __cplusplus
+#if defined(__cplusplus)
 #define VELMO_STATIC_ASSERT(condition, message) static_assert(condition, message)
-#else
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define VELMO_STATIC_ASSERT(condition, message) _Static_assert(condition, message)
+#else
+/* C99 has no static assertion: an array type of negative size fails to compile instead. */
+#define VELMO_STATIC_ASSERT_NAME(line) velmo_static_assert_##line
+#define VELMO_STATIC_ASSERT_AT(condition, line) typedef char VELMO_STATIC_ASSERT_NAME(line)[(condition) ? 1 : -1]
+#define VELMO_STATIC_ASSERT_LINE(condition, line) VELMO_STATIC_ASSERT_AT(condition, line)
+#define VELMO_STATIC_ASSERT(condition, message) VELMO_STATIC_ASSERT_LINE(condition, __LINE__)
 #endif
 #if UINTPTR_MAX == UINT64_MAX
 VELMO_STATIC_ASSERT(sizeof(velmo_init_params) == 32, "velmo_init_params is 32 bytes");
