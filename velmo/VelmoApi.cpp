@@ -242,8 +242,8 @@ VELMO_API const char* velmo_result_string(int32_t code)
     switch (code) {
     case VELMO_OK: return "success";
     case VELMO_ERROR_CONFIG_FILE: return "configure.ini could not be written";
-    case VELMO_ERROR_GPU_CONTEXT: return "the instance's GPU context could not be created";
-    case VELMO_ERROR_VIDEO_SIZE: return "no valid video size or output size";
+    case VELMO_ERROR_GPU_CONTEXT: return "no current EGL context, or the instance's GPU context could not be created";
+    case VELMO_ERROR_VIDEO_SIZE: return "no valid video size, or an output size that cannot be drawn";
     case VELMO_ERROR_NO_TEXTURE: return "no input texture";
     case VELMO_ERROR_INVALID_ARGUMENT: return "invalid argument";
     case VELMO_ERROR_SCALE: return "scale factor out of range";
