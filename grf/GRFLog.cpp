@@ -69,6 +69,15 @@ extern "C" void grf_log_log(const char* file, const char* function, int line, co
     std::fflush(stderr);
 }
 
+bool grf_log_to_host(const char* record)
+{
+    SinkLock lock;
+    if (!sink_callback)
+        return false;
+    sink_callback(record, sink_user);
+    return true;
+}
+
 extern "C" VELMO_API void velmo_set_log_callback(velmo_log_callback callback, void* user)
 {
     SinkLock lock;

@@ -15,6 +15,10 @@ GRF_EXPORT void grf_log_log(const char* file, const char* function, int line, co
     __attribute__((__format__(printf, 4, 5)));
 }
 
+// Hands a finished record to the host's callback when one is set (velmo_set_log_callback) and
+// returns true; false when records go to standard error. For the library's other log writers.
+bool grf_log_to_host(const char* record);
+
 // The base name of the current source file: the text after its last '/'.
 #define GRF_FILE_BASENAME (std::strrchr(__FILE__, '/') ? std::strrchr(__FILE__, '/') + 1 : __FILE__)
 

@@ -189,7 +189,8 @@ VELMO_API const char* velmo_result_string(int32_t code);
 typedef void (*velmo_log_callback)(const char* record, void* user);
 
 /* Routes every log record of the library, from every instance and thread, to callback(record,
- * user) instead of standard error; NULL restores standard error, which is the default.
+ * user) instead of standard error; NULL restores standard error, which is the default. (Where
+ * the library is built for OpenHarmony, its two HiLog records stay in HiLog.)
  * Process-wide and thread-safe: records are delivered one at a time, and once this call returns
  * the callback it replaced is neither running nor called again. The callback may log or call
  * this function itself; it must not throw and must not wait for another thread that logs

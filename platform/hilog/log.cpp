@@ -1,8 +1,11 @@
-// HiLog stand-in: formats the message and writes it to standard error as one line.
+// HiLog stand-in: formats the message and writes it to standard error as one line, or hands it
+// to the host's log callback when one is set, like every other record of the library.
 #include "hilog/log.h"
 
 #include <cstdarg>
 #include <cstdio>
+
+#include "grf/GRFLog.h"
 
 namespace {
 
@@ -41,6 +44,8 @@ extern "C" int OH_LOG_Print(LogType type, LogLevel level, unsigned int domain, c
         size = static_cast<int>(sizeof(line) - 2);
     if (size == 0 || line[size - 1] != '\n')
         line[size++] = '\n';
-    std::fwrite(line, 1, static_cast<size_t>(size), stderr);
+    line[size] = '\0';
+    if (!grf_log_to_host(line))
+        std::fwrite(line, 1, static_cast<size_t>(size), stderr);
     return size;
 }

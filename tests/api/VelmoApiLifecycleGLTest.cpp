@@ -8,6 +8,7 @@
 
 #include "api/ExpectedConfig.h"
 #include "api/VelmoApiTestSupport.h"
+#include "support/StderrCapture.h"
 #include "velmo/SrRenderOhos.h"
 #include "velmo/velmo_api.h"
 
@@ -20,6 +21,11 @@ namespace {
 kx_velmo::SrRenderOhos* renderer(void* instance)
 {
     return static_cast<kx_velmo::SrRenderOhos*>(instance);
+}
+
+void append_record(const char* record, void* user)
+{
+    static_cast<std::string*>(user)->append(record);
 }
 
 
@@ -200,6 +206,26 @@ TEST_F(VelmoApiGLTest, PlainPathPassesTwoFramesThrough)
     ASSERT_EQ(process(static_cast<int>(input), 16, 8, out), VELMO_OK);
     EXPECT_EQ(out.texid, output) << "the output texture keeps its name";
     glDeleteTextures(1, &input);
+}
+
+TEST_F(VelmoApiGLTest, LogCallbackTakesEveryRecordOfAnInstance)
+{
+    std::string records;
+    velmo_test::StderrCapture stderr_capture;
+    velmo_set_log_callback(append_record, &records);
+    init(default_params(_config_dir.path().c_str(), 2));
+    ASSERT_EQ(velmo_set_input_props(_instance, 16, 8, 1.5f), VELMO_OK);
+    GLuint input = create_texture(velmo_test::random_image(16, 8, 3));
+    velmo_output_frame out = {};
+    EXPECT_GE(process_until_drawn(static_cast<int>(input), 16, 8, out), 0);
+    release();
+    velmo_set_log_callback(nullptr, nullptr);
+    glDeleteTextures(1, &input);
+
+    EXPECT_EQ(stderr_capture.finish(), "");
+    EXPECT_NE(records.find("[VelmoApi.cpp(85)] velmo_init version: "), std::string::npos) << records;
+    EXPECT_NE(records.find("velmo VideoDecoder: GPUVertexArray"), std::string::npos) << records;
+    EXPECT_NE(records.find("velmo_release\n"), std::string::npos) << records;
 }
 
 TEST_F(VelmoApiGLTest, UpscalingPathPassesThreeFramesThrough)
