@@ -30,8 +30,9 @@
  *    overwritten by the next velmo_process of that instance and deleted by velmo_release: copy
  *    it if a frame must outlive the next call, and never delete it yourself.
  *  - velmo_process makes the caller's context, display and surfaces current again before it
- *    returns, on every path. Other GL state of the caller's context (bound textures,
- *    framebuffer, program) is not saved: set what you rely on again after the call.
+ *    returns, on every path. velmo draws only in its own context; the two textures it creates
+ *    in the caller's context (one at velmo_init, the output texture on the first frame) leave
+ *    the caller's texture bindings as they were.
  *
  * Threads
  *  - All calls on one instance come from one thread, the thread whose current context is the
