@@ -8,7 +8,8 @@
  *    the plane concerned: pixels, or U,V pairs for an interleaved chroma plane. In 4:2:0 images
  *    the chroma planes have ceil(width / 2) x ceil(height / 2) samples.
  *  - A negative height asks for a vertically flipped result: row 0 of the source lands on the last
- *    row of the destination.
+ *    row of the destination. INT_MIN, which has no positive counterpart, is refused like 0.
+ *  - A NULL plane pointer is refused (the one exception, a NULL dst_y, is stated per routine).
  *  - The routines check what is said per routine and nothing else. Strides, plane sizes and
  *    overlapping buffers are the caller's duty: every plane must hold |height| rows of its stride
  *    and at least width elements per row.
@@ -48,37 +49,38 @@ VELMO_API extern int cpu_info_;
 
 /* ---- Plane copy and format conversion ---- */
 
-/* Copies a width x |height| plane. Returns without writing for width <= 0 or height == 0; copies
- * nothing when src == dst with equal strides. */
+/* Copies a width x |height| plane. Returns without writing for a NULL src or dst, width <= 0, or
+ * height 0 or INT_MIN; copies nothing when src == dst with equal strides. */
 VELMO_API void SR_CopyPlane(const unsigned char* src, int src_stride, unsigned char* dst, int dst_stride, int width,
                             int height);
 
 /* Splits an interleaved U,V plane of width pairs per row into a U plane and a V plane of width
- * samples per row. Returns without writing for width <= 0 or height == 0. */
+ * samples per row. Returns without writing for a NULL plane, width <= 0, or height 0 or INT_MIN. */
 VELMO_API void SR_SplitUVPlane(const unsigned char* src_uv, int src_stride_uv, unsigned char* dst_u, int dst_stride_u,
                                unsigned char* dst_v, int dst_stride_v, int width, int height);
 
 /* Merges a U plane and a V plane into one interleaved U,V plane of width pairs per row. Returns
- * without writing for width <= 0 or height == 0. */
+ * without writing for a NULL plane, width <= 0, or height 0 or INT_MIN. */
 VELMO_API void SR_MergeUVPlane(const unsigned char* src_u, int src_stride_u, const unsigned char* src_v,
                                int src_stride_v, unsigned char* dst_uv, int dst_stride_uv, int width, int height);
 
 /* NV12 (Y plane, interleaved U,V plane) to I420 (Y, U, V planes) for a width x height image.
- * dst_y NULL converts the chroma only. Returns -1 when src_uv, dst_u or dst_v is NULL,
- * width <= 0 or height == 0; 0 otherwise. */
+ * dst_y NULL converts the chroma only, and src_y may then be NULL too. Returns -1 when src_uv,
+ * dst_u or dst_v is NULL, dst_y is given without src_y, width <= 0, or height is 0 or INT_MIN;
+ * 0 otherwise. */
 VELMO_API int SR_NV12ToI420(const unsigned char* src_y, int src_stride_y, const unsigned char* src_uv,
                             int src_stride_uv, unsigned char* dst_y, int dst_stride_y, unsigned char* dst_u,
                             int dst_stride_u, unsigned char* dst_v, int dst_stride_v, int width, int height);
 
 /* I420 to NV12 for a width x height image. dst_y NULL converts the chroma only (src_y must still
- * be given). Returns -1 when src_y, src_u, src_v or dst_uv is NULL, width <= 0 or height == 0;
- * 0 otherwise. */
+ * be given). Returns -1 when src_y, src_u, src_v or dst_uv is NULL, width <= 0, or height is 0
+ * or INT_MIN; 0 otherwise. */
 VELMO_API int SR_I420ToNV12(const unsigned char* src_y, int src_stride_y, const unsigned char* src_u,
                             int src_stride_u, const unsigned char* src_v, int src_stride_v, unsigned char* dst_y,
                             int dst_stride_y, unsigned char* dst_uv, int dst_stride_uv, int width, int height);
 
 /* Keeps bytes 0, 1, 2 of every 4-byte pixel, in order (RGBA to RGB24, equally BGRA to BGR24).
- * Returns -1 when a pointer is NULL, width <= 0 or height == 0; 0 otherwise. */
+ * Returns -1 when a pointer is NULL, width <= 0, or height is 0 or INT_MIN; 0 otherwise. */
 VELMO_API int SR_RGBAToRGB24(const unsigned char* src_rgba, int src_stride_rgba, unsigned char* dst_rgb24,
                              int dst_stride_rgb24, int width, int height);
 
@@ -87,7 +89,8 @@ VELMO_API int SR_RGBAToRGB24(const unsigned char* src_rgba, int src_stride_rgba,
  * 2 x source or 2 x source - 1 (the source is half the destination, rounded up), with
  * FILTER_BILINEAR or FILTER_BOX (which counts as bilinear for it). Interior outputs blend the two
  * nearest source samples 3:1 in each direction with rounding; the first and last output column
- * (and row) take the nearest source column (row) alone. Sources up to 32768 samples a side. */
+ * (and row) take the nearest source column (row) alone. Sources up to 32768 samples a side, a
+ * negative (flipped) height counted by its size. */
 
 enum FilterMode {
     FILTER_NONE = 0,
@@ -96,14 +99,15 @@ enum FilterMode {
     FILTER_BOX = 3,
 };
 
-/* Scales a plane. Writes nothing for any other size combination or filter (a source one sample
- * high or wide counts as such, as do equal sizes). */
+/* Scales a plane. Writes nothing for a NULL plane or any other size combination or filter (a
+ * source one sample high or wide counts as such, as do equal sizes). */
 VELMO_API void SR_ScalePlane(const unsigned char* src, int src_stride, int src_width, int src_height,
                              unsigned char* dst, int dst_stride, int dst_width, int dst_height, FilterMode filtering);
 
 /* Scales an interleaved U,V plane; widths count pairs. Returns -1 when src_uv or dst_uv is NULL,
  * src_width <= 0, src_height == 0, a source side is over 32768, dst_width <= 0, dst_height <= 0,
- * or the scale is not the supported one; 0 after scaling. */
+ * or the scale is not the supported one (a source one pair wide or one row high never is);
+ * 0 after scaling. */
 VELMO_API int SR_UVScale(const unsigned char* src_uv, int src_stride_uv, int src_width, int src_height,
                          unsigned char* dst_uv, int dst_stride_uv, int dst_width, int dst_height,
                          FilterMode filtering);
@@ -152,9 +156,11 @@ VELMO_API int FixedDiv1_C(int num, int div);
 
 /* Start position (x, y) and step (dx, dy), 16.16 fixed point, of a general scaler from
  * src_width x src_height to dst_width x dst_height with the given filter. A negative src_width
- * mirrors horizontally. Writes nothing unless src_width != 0, src_height != 0, dst_width > 0,
- * dst_height > 0 and all four pointers are non-NULL; a value the filter's rule leaves unchanged
- * keeps what the caller stored. */
+ * mirrors horizontally; a negative src_height enters the vertical step signed. Writes all four
+ * values for src_width != 0, src_height != 0, dst_width > 0, dst_height > 0, a known filter and
+ * non-NULL pointers, and nothing otherwise. With bilinear or linear filtering, a source one
+ * pixel wide (bilinear: or high) that is upsampled gets step 0 at position 0: every output takes
+ * that one column or row. */
 VELMO_API void SR_ScaleSlope(int src_width, int src_height, int dst_width, int dst_height, FilterMode filtering,
                              int* x, int* y, int* dx, int* dy);
 
