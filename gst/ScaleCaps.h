@@ -1,0 +1,18 @@
+// Frame sizes across the element: velmo's truncated output size and its inverse over caps.
+#pragma once
+
+#include <gst/gst.h>
+
+namespace velmo_gst {
+
+// velmo's output length for an input length: length x scale in single precision, truncated.
+// 0 when that is below one pixel or beyond the int range (velmo draws nothing then).
+int scaled_length(int length, float scale);
+
+// Caps of the other pad for `caps` at `scale`: widths and heights mapped through scaled_length
+// (GST_PAD_SINK: caps of the sink pad, the input) or back to every input length that gives them
+// (GST_PAD_SRC: caps of the source pad, the output). Structures left without a valid size are dropped; all other
+// fields, the caps features among them, pass unchanged.
+GstCaps* transform_scaled_caps(GstCaps* caps, GstPadDirection direction, float scale);
+
+} // namespace velmo_gst
