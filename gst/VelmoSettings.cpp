@@ -1,4 +1,4 @@
-// The element's properties as one value: what a velmo instance is created with, plus the scale.
+// The element's properties as one value: what a velmo instance is created and sized with.
 #include "VelmoSettings.h"
 
 #include <glib.h>
@@ -6,9 +6,9 @@
 
 namespace velmo_gst {
 
-bool VelmoSettings::same_instance_settings(const VelmoSettings& other) const
+bool VelmoSettings::draws_like(const VelmoSettings& other) const
 {
-    return level == other.level && (level != 0 || sharpness == other.sharpness) && smooth == other.smooth &&
+    return scale == other.scale && level == other.level && (level != 0 || sharpness == other.sharpness) && smooth == other.smooth &&
            sigma_s == other.sigma_s && sigma_r == other.sigma_r && priority == other.priority &&
            edge_adaptive == other.edge_adaptive && face_protection == other.face_protection &&
            config_dir == other.config_dir;

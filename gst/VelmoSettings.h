@@ -1,4 +1,4 @@
-// The element's properties as one value: what a velmo instance is created with, plus the scale.
+// The element's properties as one value: what a velmo instance is created and sized with.
 #pragma once
 
 #include <string>
@@ -19,9 +19,8 @@ struct VelmoSettings {
     bool face_protection = false;
     std::string config_dir;  // empty: the per-user cache folder
 
-    // Whether an instance created with `other` draws differently from one created with these
-    // settings; the scale is left out, velmo takes a new one on a running instance.
-    bool same_instance_settings(const VelmoSettings& other) const;
+    // Whether an instance made with `other` draws the same as one made with these settings.
+    bool draws_like(const VelmoSettings& other) const;
 
     // The init record; `config_dir` must outlive the call of velmo_init.
     velmo_init_params init_params(const char* config_dir) const;

@@ -1,0 +1,200 @@
+// The velmoupscale element in GStreamer pipelines on Mesa's headless OpenGL ES: its frames against
+// what velmo's C interface draws, its caps, renegotiation and repeated starts.
+#include <gst/base/gstbasetransform.h>
+#include <gst/gst.h>
+
+#include <string>
+
+#include "gst/GstTestSupport.h"
+#include "support/ImageCompare.h"
+#include "support/PlayerGLTest.h"
+#include "support/StderrCapture.h"
+#include "support/TemporaryDirectory.h"
+#include "velmo/velmo_api.h"
+
+namespace velmo_test {
+namespace {
+
+class VelmoUpscaleElementTest : public PlayerGLTest {
+protected:
+    void SetUp() override
+    {
+        PlayerGLTest::SetUp();
+        init_gstreamer();
+    }
+
+    // What velmo's C interface draws for the picture, in the player fixture's context.
+    RgbaImage velmo_draws(const RgbaImage& picture, velmo_init_params params, float scale)
+    {
+        params.config_dir = _config.path().c_str();
+        GLuint texture = create_texture(picture);
+        void* instance = velmo_init(&params);
+        EXPECT_EQ(velmo_set_input_props(instance, picture.width, picture.height, scale), VELMO_OK);
+        velmo_input_frame in = {picture.width, picture.height, static_cast<int32_t>(texture), 0, 0};
+        velmo_output_frame out = {};
+        int calls = 0;
+        do {
+            EXPECT_EQ(velmo_process(instance, &in, &out), VELMO_OK);
+        } while (out.texid == in.texid && ++calls < 8);
+        RgbaImage result = read_texture(static_cast<GLuint>(out.texid), out.width, out.height);
+        velmo_release(instance);
+        glDeleteTextures(1, &texture);
+        return result;
+    }
+
+    std::string config_property() const { return "config-dir=" + _config.path(); }
+
+private:
+    TemporaryDirectory _config;
+};
+
+velmo_init_params default_params()
+{
+    velmo_init_params params = {};
+    params.priority = 2;
+    params.sr_level = 2;
+    params.custom_sharpness = 1.5f;
+    params.enable_edge_adaptive = true;
+    params.sigma_s = 0.8f;
+    params.sigma_r = 1.0f;
+    return params;
+}
+
+// The element's frames are velmo's: from the first frame on (set-up frames are submitted again
+// inside the element), with its default settings, with every other property passed on, and on
+// velmo's plain path.
+TEST_F(VelmoUpscaleElementTest, FramesMatchWhatTheCInterfaceDraws)
+{
+    const RgbaImage picture = random_image(40, 30, 7);
+    const ImageTolerance within_one{1, 1.0, 1.0, true};
+
+    UpscalePipeline defaults(config_property());
+    RgbaImage first = defaults.upscale(picture);
+    ASSERT_EQ(first.width, 60) << defaults.error();
+    EXPECT_TRUE(images_match("gst_defaults", first, velmo_draws(picture, default_params(), 1.5f), within_one));
+
+    velmo_init_params tuned = default_params();
+    tuned.sr_level = 0;
+    tuned.custom_sharpness = 3.0f;
+    tuned.enable_fast_sr_smooth = true;
+    tuned.sigma_s = 1.5f;
+    tuned.sigma_r = 0.5f;
+    tuned.enable_edge_adaptive = false;
+    tuned.enable_face_protection = true;
+    UpscalePipeline tuned_pipeline(config_property() +
+                                   " scale=2 sharpness=3 smooth=true sigma-s=1.5 sigma-r=0.5 edge-adaptive=false "
+                                   "face-protection=true");
+    EXPECT_TRUE(images_match("gst_tuned", tuned_pipeline.upscale(picture), velmo_draws(picture, tuned, 2.0f),
+                             within_one));
+
+    velmo_init_params plain = default_params();
+    plain.priority = 0;
+    UpscalePipeline plain_pipeline(config_property() + " priority=0 scale=1.25");
+    EXPECT_TRUE(images_match("gst_plain", plain_pipeline.upscale(picture), velmo_draws(picture, plain, 1.25f),
+                             within_one));
+}
+
+// The caps of the other pad, as the element answers a caps query.
+GstCaps* transform(GstElement* element, GstPadDirection direction, GstCaps* caps)
+{
+    return GST_BASE_TRANSFORM_GET_CLASS(element)->transform_caps(GST_BASE_TRANSFORM(element), direction, caps, nullptr);
+}
+
+// Output caps carry velmo's truncated size (720 x 1.3 is 935.99994 in single precision), and an
+// output size leads back to exactly the input sizes that give it.
+TEST_F(VelmoUpscaleElementTest, CapsCarryTheTruncatedSizeBothWays)
+{
+    GstElement* element = gst_element_factory_make("velmoupscale", nullptr);
+    ASSERT_NE(element, nullptr);
+    struct Case {
+        float scale;
+        int width, height, out_width, out_height;
+    };
+    for (const Case& c : {Case{1.5f, 1280, 720, 1920, 1080}, Case{1.3f, 1280, 720, 1664, 935},
+                          Case{2.0f, 7, 5, 14, 10}, Case{0.5f, 3, 1, 1, 0}}) {
+        SCOPED_TRACE("scale " + std::to_string(c.scale));
+        g_object_set(element, "scale", c.scale, nullptr);
+        GstCaps* input = gst_caps_from_string(("video/x-raw(memory:GLMemory),format=RGBA,texture-target=2D,width=" +
+                                               std::to_string(c.width) + ",height=" + std::to_string(c.height) +
+                                               ",framerate=25/1,pixel-aspect-ratio=4/3")
+                                                  .c_str());
+        GstCaps* transformed = transform(element, GST_PAD_SINK, input);
+        if (c.out_height == 0) {
+            EXPECT_TRUE(gst_caps_is_empty(transformed)) << gst_caps_to_string(transformed);
+        } else {
+            GstStructure* s = gst_caps_get_structure(transformed, 0);
+            int width = 0, height = 0, par_n = 0, par_d = 0;
+            gst_structure_get_int(s, "width", &width);
+            gst_structure_get_int(s, "height", &height);
+            gst_structure_get_fraction(s, "pixel-aspect-ratio", &par_n, &par_d);
+            EXPECT_EQ(width, c.out_width);
+            EXPECT_EQ(height, c.out_height);
+            EXPECT_EQ(par_n * 3, par_d * 4);
+            GstCaps* back = transform(element, GST_PAD_SRC, transformed);
+            EXPECT_TRUE(gst_caps_is_equal(input, back)) << gst_caps_to_string(back);
+            gst_caps_unref(back);
+        }
+        gst_caps_unref(transformed);
+        gst_caps_unref(input);
+    }
+    gst_object_unref(element);
+}
+
+// A new input size mid-stream and a new scale while playing both give frames of the new output
+// size, and each is velmo's picture.
+TEST_F(VelmoUpscaleElementTest, SizeAndScaleChangeMidStream)
+{
+    UpscalePipeline pipeline(config_property());
+    const RgbaImage small = random_image(32, 24, 1);
+    const RgbaImage large = random_image(48, 36, 2);
+    const ImageTolerance within_one{1, 1.0, 1.0, true};
+
+    EXPECT_TRUE(images_match("gst_before", pipeline.upscale(small), velmo_draws(small, default_params(), 1.5f),
+                             within_one)) << pipeline.error();
+    EXPECT_TRUE(images_match("gst_resized", pipeline.upscale(large), velmo_draws(large, default_params(), 1.5f),
+                             within_one)) << pipeline.error();
+    g_object_set(pipeline.element(), "scale", 2.0f, nullptr);
+    EXPECT_TRUE(images_match("gst_rescaled", pipeline.upscale(large), velmo_draws(large, default_params(), 2.0f),
+                             within_one)) << pipeline.error();
+    g_object_set(pipeline.element(), "level", 1, nullptr);
+    velmo_init_params strong = default_params();
+    strong.sr_level = 1;
+    EXPECT_TRUE(images_match("gst_relevelled", pipeline.upscale(large), velmo_draws(large, strong, 2.0f),
+                             within_one)) << pipeline.error();
+}
+
+// Starts, flushing seeks, EOS and PLAYING -> NULL -> PLAYING cycles: every run plays to its end,
+// and velmo instances come one at a time, each released before the next (and all at the end).
+TEST_F(VelmoUpscaleElementTest, RepeatedRunsKeepOneInstanceAtATime)
+{
+    GstElement* pipeline = parse_pipeline("videotestsrc num-buffers=4 ! video/x-raw,width=24,height=16 ! glupload ! "
+                                          "velmoupscale " + config_property() + " ! gldownload ! fakesink");
+    StderrCapture log;
+    for (int run = 0; run < 3; ++run)
+        EXPECT_EQ(run_to_end(pipeline), "") << "run " << run;
+
+    // A flushing seek back to the start while paused, then play to the end.
+    ASSERT_NE(gst_element_set_state(pipeline, GST_STATE_PAUSED), GST_STATE_CHANGE_FAILURE);
+    ASSERT_NE(gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND), GST_STATE_CHANGE_FAILURE);
+    EXPECT_TRUE(gst_element_seek_simple(pipeline, GST_FORMAT_TIME,
+                                        static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0));
+    EXPECT_EQ(run_to_end(pipeline), "");
+    gst_object_unref(pipeline);
+    std::string text = log.finish();
+
+    int live = 0;
+    int created = 0;
+    for (size_t at = 0; (at = text.find("velmo_", at)) != std::string::npos; ++at) {
+        if (text.compare(at, 17, "velmo_init versio") == 0) {
+            ++created;
+            EXPECT_EQ(++live, 1) << "a second instance while one is alive";
+        } else if (text.compare(at, 14, "velmo_release\n") == 0) {
+            --live;
+        }
+    }
+    EXPECT_EQ(created, 4);
+    EXPECT_EQ(live, 0);
+}
+
+} // namespace
+} // namespace velmo_test
