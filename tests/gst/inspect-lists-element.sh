@@ -1,0 +1,12 @@
+#!/bin/sh
+# gst-inspect-1.0 lists velmoupscale with its GL memory pads and every property with its blurb.
+set -u
+out=$(gst-inspect-1.0 velmoupscale) || { echo "gst-inspect-1.0 does not find velmoupscale"; exit 1; }
+for expected in "SINK template: 'sink'" "SRC template: 'src'" "video/x-raw(memory:GLMemory)" "texture-target: 2D" \
+    "scale               : Output size = input size x scale" "level               : Sharpening" \
+    "sharpness           : Sharpening strength" "smooth              : Smooth skin tones" \
+    "sigma-s             : How far" "sigma-r             : How different" "priority            : When velmo upscales" \
+    "edge-adaptive       : Weight the upscaling" "face-protection     : Sharpen skin tones less" \
+    "config-dir          : Folder where velmo writes configure.ini"; do
+  printf '%s\n' "$out" | grep -qF -- "$expected" || { echo "missing from gst-inspect-1.0: $expected"; exit 1; }
+done
