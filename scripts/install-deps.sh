@@ -11,6 +11,9 @@ packages=(
   libx11-dev xvfb
   libpng-dev libsimde-dev glslang-tools
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  # the velmoupscale GStreamer plugin, its tests (VP8/Vorbis/WebM, glimagesink) and players
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-gl gstreamer1.0-tools gstreamer1.0-libav gstreamer1.0-x
 )
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
