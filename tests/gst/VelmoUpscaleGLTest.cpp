@@ -1,6 +1,7 @@
 // The velmoupscale element in GStreamer pipelines on Mesa's headless OpenGL ES: its frames against
 // what velmo's C interface draws, its caps, renegotiation and repeated starts.
 #include <gst/base/gstbasetransform.h>
+#include <gst/gl/gl.h>
 #include <gst/gst.h>
 
 #include <string>
@@ -194,6 +195,19 @@ TEST_F(VelmoUpscaleElementTest, RepeatedRunsKeepOneInstanceAtATime)
     }
     EXPECT_EQ(created, 4);
     EXPECT_EQ(live, 0);
+}
+
+// Left to itself GStreamer gives EGL contexts desktop OpenGL; the element asks for OpenGL ES.
+TEST_F(VelmoUpscaleElementTest, AsksForOpenGlEsWhereGStreamerWouldPickDesktopGl)
+{
+    g_unsetenv("GST_GL_API");
+    UpscalePipeline pipeline(config_property());
+    EXPECT_EQ(pipeline.upscale(random_image(8, 8, 3)).width, 12) << pipeline.error();
+    GstGLContext* context = nullptr;
+    g_object_get(pipeline.element(), "context", &context, nullptr);
+    ASSERT_NE(context, nullptr);
+    EXPECT_EQ(gst_gl_context_get_gl_api(context), GST_GL_API_GLES2);
+    gst_object_unref(context);
 }
 
 } // namespace
