@@ -80,15 +80,22 @@ std::string VelmoStream::create(const VelmoSettings& settings, int width, int he
 std::string VelmoStream::draw(const VelmoSettings& settings, GLuint input, int width, int height, GLuint output,
                               int output_width, int output_height)
 {
-    // velmo records the frame size and its settings once per instance. It takes a new scale on a
-    // running instance too, but its upscaling path keeps drawing at the size it was set up for;
-    // so any change, the scale included, gets a new instance.
-    if (_instance && (width != _width || height != _height || !settings.draws_like(_settings)))
+    // velmo records the frame size and its settings once per instance; only the scale can change
+    // on a running one.
+    VelmoSettings rescaled = _settings;
+    rescaled.scale = settings.scale;
+    if (_instance && (width != _width || height != _height || !settings.draws_like(rescaled)))
         release();
     if (!_instance) {
         std::string error = create(settings, width, height);
         if (!error.empty())
             return error;
+    } else if (settings.scale != _settings.scale) {
+        int32_t result = velmo_set_input_props(_instance, width, height, settings.scale);
+        if (result != VELMO_OK)
+            return "velmo refused the scale " + std::to_string(settings.scale) + " (result " +
+                   std::to_string(result) + ")";
+        _settings.scale = settings.scale;
     }
 
     velmo_input_frame in = {};

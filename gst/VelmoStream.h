@@ -21,7 +21,7 @@ public:
 
     // Upscales the RGBA 2D texture `input` (width x height) at settings.scale into `output`,
     // whose size must be velmo's output size. A new instance is made first when the frame size
-    // or a setting changed. Returns an empty text, or what went wrong.
+    // or a setting other than the scale changed; a new scale goes to the running instance. Returns an empty text, or what went wrong.
     std::string draw(const VelmoSettings& settings, GLuint input, int width, int height, GLuint output,
                      int output_width, int output_height);
 
