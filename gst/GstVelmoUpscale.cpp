@@ -240,17 +240,19 @@ GstCaps* transform_internal_caps(GstGLFilter* filter, GstPadDirection direction,
 gboolean set_caps(GstGLFilter* filter, GstCaps*, GstCaps*)
 {
     GstVelmoUpscale* self = GST_VELMO_UPSCALE(filter);
+    auto fits = [filter](float scale) {
+        return velmo_gst::scaled_length(GST_VIDEO_INFO_WIDTH(&filter->in_info), scale) ==
+                   GST_VIDEO_INFO_WIDTH(&filter->out_info) &&
+               velmo_gst::scaled_length(GST_VIDEO_INFO_HEIGHT(&filter->in_info), scale) ==
+                   GST_VIDEO_INFO_HEIGHT(&filter->out_info);
+    };
+    // The scale may have changed again since these caps were chosen: they then still fit the
+    // previous one, and the pending reconfiguration brings caps for the new one.
     float scale = scale_of(self);
-    int width = GST_VIDEO_INFO_WIDTH(&filter->in_info);
-    int height = GST_VIDEO_INFO_HEIGHT(&filter->in_info);
-    // The scale may have changed since the caps were chosen; the pending reconfiguration then
-    // brings caps that match it.
-    if (velmo_gst::scaled_length(width, scale) != GST_VIDEO_INFO_WIDTH(&filter->out_info) ||
-        velmo_gst::scaled_length(height, scale) != GST_VIDEO_INFO_HEIGHT(&filter->out_info)) {
-        GST_DEBUG_OBJECT(self, "caps do not match scale %g", static_cast<double>(scale));
+    if (fits(scale))
+        self->caps_scale = scale;
+    else if (!fits(self->caps_scale))
         return FALSE;
-    }
-    self->caps_scale = scale;
     return TRUE;
 }
 
