@@ -95,7 +95,7 @@ RgbaImage UpscalePipeline::upscale(const RgbaImage& picture)
     gst_app_src_push_buffer(GST_APP_SRC(_source), buffer);
 
     RgbaImage result;
-    GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(_sink), 10 * GST_SECOND);
+    GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(_sink), 120 * GST_SECOND);
     if (!sample)
         return result;
     GstVideoInfo info;

@@ -34,7 +34,7 @@ public:
 
     GstElement* element() const { return _element; }
     // Pushes one picture (caps follow its size) and returns the frame that comes out; an empty
-    // image when none came within ten seconds.
+    // image when none came within two minutes (sanitized builds on a busy machine are slow).
     RgbaImage upscale(const RgbaImage& picture);
     // The pipeline's first error message, or "".
     std::string error() const;
