@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 #include "grf/GRFLog.h"
 
@@ -34,18 +35,25 @@ extern "C" int OH_LOG_Print(LogType type, LogLevel level, unsigned int domain, c
     if (length < 0)
         return -1;
 
-    // Built on the stack: logging allocates nothing, so it cannot throw (it runs in destructors).
-    char line[4200];
-    int size = std::snprintf(line, sizeof(line) - 1, "%c/%05X/%s: %s", level_letter(level), domain, tag ? tag : "",
-                             message);
-    if (size < 0)
-        return -1;
-    if (static_cast<size_t>(size) > sizeof(line) - 2)
-        size = static_cast<int>(sizeof(line) - 2);
-    if (size == 0 || line[size - 1] != '\n')
-        line[size++] = '\n';
-    line[size] = '\0';
-    if (!grf_log_to_host(line))
-        std::fwrite(line, 1, static_cast<size_t>(size), stderr);
-    return size;
+    // Logging must not throw (it runs in destructors): without memory for the line, the message
+    // goes out alone.
+    try {
+        std::string line;
+        line += level_letter(level);
+        char prefix[32];
+        std::snprintf(prefix, sizeof(prefix), "/%05X/", domain);
+        line += prefix;
+        line += tag ? tag : "";
+        line += ": ";
+        line += message;
+        if (line.empty() || line.back() != '\n')
+            line += '\n';
+        if (!grf_log_to_host(line.c_str()))
+            std::fwrite(line.data(), 1, line.size(), stderr);
+        return static_cast<int>(line.size());
+    } catch (...) {
+        if (grf_log_to_host(message))
+            return length;
+        return std::fprintf(stderr, "%s\n", message);
+    }
 }
