@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, everything velmo needs to build, test and run (run as root).
-# With --fuzz also clang and its fuzzing runtime, for the libFuzzer targets of fuzz/.
+# With --fuzz also clang and its fuzzing runtime, for the libFuzzer targets of fuzz/; with
+# --benchmarks also the ffmpeg command that scripts/benchmarks.sh measures against.
 set -euo pipefail
 
 packages=(
@@ -11,12 +12,16 @@ packages=(
   libx11-dev xvfb
   libpng-dev libsimde-dev glslang-tools
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  libavfilter-dev
   # the velmoupscale GStreamer plugin, its tests (VP8/Vorbis/WebM, glimagesink) and players
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-gl gstreamer1.0-tools gstreamer1.0-libav gstreamer1.0-x
 )
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
+fi
+if [ "${1:-}" = "--benchmarks" ]; then
+  packages+=(ffmpeg)
 fi
 
 missing=()

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Measures velmo against libswscale and FFmpeg on this machine: picture quality on the photographs
+# of bench/photos/ and speed on the GL driver at hand. Builds what it needs into the given folder
+# (default: build), writes docs/benchmarks.md and docs/zoom-crop.png, and prints the tables.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${1:-build}
+
+bash scripts/install-deps.sh --benchmarks
+[ -f "$build_dir/CMakeCache.txt" ] || cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build_dir" -j "$(nproc)" --target velmo_quality_bench velmo_frame_bench velmo-upscale
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# EveningGlow first: its centre is the zoomed crop.
+photos=(EveningGlow BytheWater ColorfulCups DarkestHour FallenLeaf LadyBird Path)
+photo_files=()
+for name in "${photos[@]}"; do photo_files+=("bench/photos/$name.png"); done
+
+echo "benchmarks: picture quality (${#photos[@]} photographs, 2 factors, 12 methods)" >&2
+"$build_dir/bench/velmo_quality_bench" --zoom docs/zoom-crop.png "${photo_files[@]}" >"$work/quality.txt"
+renderer=$(sed -n 's/^GL renderer: //p' "$work/quality.txt")
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+
+echo "benchmarks: frame benchmark" >&2
+"$build_dir/bench/velmo_frame_bench" >"$work/frames.txt" 2>/dev/null
+# The benchmark's own summary: path, ms per frame, times the blit.
+frame_rows=$(awk '/^1280x720 -> 1920x1080, per frame/ {on = 1; getline; next}
+                  on && /^\(/ {on = 0}
+                  on && NF > 2 {printf "| %s | %s | %s |\n", $1, $2, $3}' "$work/frames.txt")
+
+# A 720p clip of the photographs, each slowly zoomed into for half a second.
+echo "benchmarks: 720p -> 1080p clip" >&2
+ffmpeg -loglevel error -y -pattern_type glob -framerate 1 -i 'bench/photos/*.png' \
+  -vf "scale=1280:720:force_original_aspect_ratio=increase,crop=1280:720,zoompan=z='1+0.004*on':d=12:s=1280x720:fps=24,setsar=1" \
+  -c:v libx264 -crf 18 -preset medium -pix_fmt yuv420p "$work/clip720.mp4"
+frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 \
+  "$work/clip720.mp4")
+
+seconds_of() {
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN {print b - a}'
+}
+velmo_seconds=$(seconds_of "$build_dir/tools/velmo-upscale/velmo-upscale" -y --scale 1.5 \
+  "$work/clip720.mp4" "$work/velmo.mp4")
+ffmpeg_seconds=$(seconds_of ffmpeg -y -i "$work/clip720.mp4" -vf scale=1920:1080:flags=lanczos \
+  -c:v libx264 -crf 18 -preset medium -pix_fmt yuv420p "$work/lanczos.mp4")
+fps() { awk -v n="$frames" -v s="$1" 'BEGIN {printf "%.1f", n / s}'; }
+
+{
+  echo "# velmo against the usual scalers"
+  echo
+  echo "Written by \`scripts/benchmarks.sh\`; the figures below are its last run's output."
+  echo
+  echo "## Picture quality"
+  echo
+  echo "Photographs of bench/photos/ (sources in bench/photos/README.md). $(sed -n '/^Mean over/p' "$work/quality.txt")"
+  echo "PSNR and SSIM by libavfilter's \`psnr\` and \`ssim\` filters; luma is BT.601 as FFmpeg converts."
+  echo "The shrinking is libswscale's area averaging; libswscale's filters and the shrinking work on each"
+  echo "colour channel apart. velmo's level N is its sharpness level; \"sharpness 0\" is level 0 with a"
+  echo "custom sharpness of 0 (edge-adaptive upscaling, no unsharp mask)."
+  echo
+  sed -n '/^| method/,$p' "$work/quality.txt"
+  echo
+  echo "## Speed"
+  echo
+  echo "One run on $cpu ($(nproc) cores), GL driver $renderer. The machine was shared with other"
+  echo "builds while measuring, so take the figures as rough."
+  echo
+  echo "Per 1280x720 -> 1920x1080 frame, \`velmo_frame_bench\` (velmo's C interface against a bare bilinear blit):"
+  echo
+  echo "| path | ms per frame | x blit |"
+  echo "|---|---:|---:|"
+  echo "$frame_rows"
+  echo
+  echo "A $frames-frame 720p clip of the photographs upscaled to 1080p and encoded with libx264"
+  echo "(CRF 18, preset medium, yuv420p), decoding and encoding included:"
+  echo
+  echo "| command | seconds | frames per second |"
+  echo "|---|---:|---:|"
+  printf '| `velmo-upscale --scale 1.5` | %.1f | %s |\n' "$velmo_seconds" "$(fps "$velmo_seconds")"
+  printf '| `ffmpeg -vf scale=1920:1080:flags=lanczos` | %.1f | %s |\n' "$ffmpeg_seconds" "$(fps "$ffmpeg_seconds")"
+} >docs/benchmarks.md
+cat docs/benchmarks.md
