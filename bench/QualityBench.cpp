@@ -3,13 +3,13 @@
 // against the originals as a Markdown table. With --zoom it also writes a magnified crop of the
 // first photograph: original, Lanczos and velmo's default side by side.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern "C" {
