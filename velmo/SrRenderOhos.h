@@ -61,11 +61,12 @@ private:
     void fit_to_output_size(GRF::GPUCanvas* canvas);
     void note_output_size(int width, int height);
 
-    void* _host_handle;
+    // Kept for the host, as handed in; the renderer itself never reads it.
+    [[maybe_unused]] void* _host_handle;
     std::shared_ptr<GRF::GPUTexture> _oes_texture;
     EGLContext _egl_context;
     EGLDisplay _egl_display;
-    napi_value__* _napi_value;
+    [[maybe_unused]] napi_value__* _napi_value;
     // The size the output texture was last allocated at; 0 x 0 when unknown.
     int _output_texture_width = 0;
     int _output_texture_height = 0;

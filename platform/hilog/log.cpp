@@ -30,7 +30,10 @@ extern "C" int OH_LOG_Print(LogType type, LogLevel level, unsigned int domain, c
     char message[4096];
     va_list args;
     va_start(args, fmt);
-    int length = std::vsnprintf(message, sizeof(message), fmt ? fmt : "", args);
+    int length = 0;
+    message[0] = '\0';
+    if (fmt)
+        length = std::vsnprintf(message, sizeof(message), fmt, args);
     va_end(args);
     if (length < 0)
         return -1;
