@@ -41,7 +41,7 @@ enum Routine {
 };
 
 // Plane layout as the input chose it; the bytes come from a seed so that both runs start alike.
-struct PlaneSpec {
+struct PlaneLayout {
     int row_bytes;
     int rows;
     int stride;
@@ -86,17 +86,17 @@ public:
         // Packed planes let the routines coalesce rows; padded ones test strides.
         const int padding = (layout & 0x3F) < 16 ? 0 : (layout & 0x3F) - 16;
         const int step = row_bytes + padding;
-        _planes.push_back(PlaneSpec{row_bytes, rows, (layout & 0x40) ? -step : step, _input.small(0, 15),
+        _planes.push_back(PlaneLayout{row_bytes, rows, (layout & 0x40) ? -step : step, _input.small(0, 15),
                                     (layout & 0x80) ? GuardedEnd::before : GuardedEnd::after,
                                     static_cast<unsigned>(_planes.size()) * 7919u + _seed, source, false});
     }
 
     void set_seed(unsigned seed) { _seed = seed; }
-    std::vector<PlaneSpec>& planes() { return _planes; }
+    std::vector<PlaneLayout>& planes() { return _planes; }
 
 private:
     FuzzInput& _input;
-    std::vector<PlaneSpec> _planes;
+    std::vector<PlaneLayout> _planes;
     unsigned _seed = 0;
 };
 
@@ -281,10 +281,10 @@ struct Run {
     std::vector<bool> untouched;
 };
 
-std::unique_ptr<GuardedPlane> build(const PlaneSpec& spec)
+std::unique_ptr<GuardedPlane> build(const PlaneLayout& plane)
 {
-    std::mt19937 fill(spec.seed);
-    return std::make_unique<GuardedPlane>(spec.row_bytes, spec.rows, spec.stride, spec.lead, fill, spec.flush);
+    std::mt19937 fill(plane.seed);
+    return std::make_unique<GuardedPlane>(plane.row_bytes, plane.rows, plane.stride, plane.lead, fill, plane.flush);
 }
 
 } // namespace
@@ -308,7 +308,7 @@ std::string check_cpu_routines(const std::uint8_t* data, std::size_t size)
     Call call(input);
     call.set_seed(input.u32());
     declare_planes(routine, sizes, call);
-    std::vector<PlaneSpec>& planes = call.planes();
+    std::vector<PlaneLayout>& planes = call.planes();
     if (input.one_in(24))
         planes[input.pick(planes.size())].null = true;
     const bool extreme = input.one_in(16);
