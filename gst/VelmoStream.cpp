@@ -13,18 +13,11 @@ namespace {
 // velmo draws from its third or fourth call on an instance; a few more cover any set-up it grows.
 constexpr int kMaxSetupSubmissions = 8;
 
+// The library's own text for the result, with the code for a bug report.
 std::string process_error(int32_t result)
 {
-    switch (result) {
-    case VELMO_ERROR_GPU_CONTEXT:
-        return "velmo cannot create its own OpenGL ES context";
-    case VELMO_ERROR_VIDEO_SIZE:
-        return "velmo has no drawable frame size";
-    case VELMO_ERROR_NO_TEXTURE:
-        return "velmo received no input texture";
-    default:
-        return "velmo_process failed with result " + std::to_string(result);
-    }
+    return std::string("velmo_process failed: ") + velmo_result_string(result) + " (result " +
+           std::to_string(result) + ")";
 }
 
 std::string size_text(int width, int height)
