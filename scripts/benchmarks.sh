@@ -6,6 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build}
+# Other work on the machine slows the speed figures down; the load before this script's own work
+# is printed beside them.
+load=$(cut -d ' ' -f 1 /proc/loadavg)
 
 bash scripts/install-deps.sh --benchmarks
 [ -f "$build_dir/CMakeCache.txt" ] || cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -71,8 +74,8 @@ fps() { awk -v n="$frames" -v s="$1" 'BEGIN {printf "%.1f", n / s}'; }
   echo
   echo "## Speed"
   echo
-  echo "One run on $cpu ($(nproc) cores), GL driver $renderer. The machine was shared with other"
-  echo "builds while measuring, so take the figures as rough."
+  echo "One run on $cpu ($(nproc) cores), GL driver $renderer, with a one-minute load average of"
+  echo "$load before the run started (above about 0.5, other work shared the cores)."
   echo
   echo "Per 1280x720 -> 1920x1080 frame, \`velmo_frame_bench\` (velmo's C interface against a bare bilinear blit):"
   echo
