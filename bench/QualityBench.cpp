@@ -1,10 +1,12 @@
 // velmo_quality_bench: shrinks photographs by 2 and by 1.5 with area averaging, scales them back
 // with velmo and with libswscale's filters, and prints the mean PSNR and SSIM of each method
-// against the originals as a Markdown table. With --zoom it also writes a magnified crop of the
-// first photograph: original, Lanczos and velmo's default side by side.
+// against the originals as a Markdown table, then a table of a few methods' x2 luma PSNR per
+// photograph. With --zoom it also writes magnified crops of the first two photographs' centres:
+// original, Lanczos and velmo's default side by side, x2, a row for each.
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -124,23 +126,29 @@ RgbaImage magnified(const RgbaImage& image, int left, int top, int width, int he
     return result;
 }
 
-void write_zoom(const std::string& path, const std::vector<const RgbaImage*>& pictures)
+// One row per photograph, each the centres of its original, Lanczos and velmo pictures side by side.
+constexpr int kZoomRows = 2;
+
+void write_zoom(const std::string& path, const std::vector<std::vector<RgbaImage>>& rows)
 {
     constexpr int kCrop = 128;
     constexpr int kZoom = 3;
     constexpr int kGap = 6;
-    const RgbaImage& first = *pictures.front();
-    int left = (first.width - kCrop) / 2;
-    int top = (first.height - kCrop) / 2;
     int side = kCrop * kZoom;
-    RgbaImage sheet(static_cast<int>(pictures.size()) * (side + kGap) - kGap, side);
+    int columns = static_cast<int>(rows.front().size());
+    int count = static_cast<int>(rows.size());
+    RgbaImage sheet(columns * (side + kGap) - kGap, count * (side + kGap) - kGap);
     for (size_t i = 3; i < sheet.pixels.size(); i += 4)
         sheet.pixels[i] = 255;
-    for (size_t n = 0; n < pictures.size(); ++n) {
-        RgbaImage part = magnified(*pictures[n], left, top, kCrop, kCrop, kZoom);
-        for (int y = 0; y < side; ++y)
-            std::memcpy(sheet.at(static_cast<int>(n) * (side + kGap), y), part.at(0, y),
-                        static_cast<size_t>(side) * 4);
+    for (int row = 0; row < count; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            const RgbaImage& picture = rows[row][column];
+            RgbaImage part = magnified(picture, (picture.width - kCrop) / 2, (picture.height - kCrop) / 2, kCrop,
+                                       kCrop, kZoom);
+            for (int y = 0; y < side; ++y)
+                std::memcpy(sheet.at(column * (side + kGap), row * (side + kGap) + y), part.at(0, y),
+                            static_cast<size_t>(side) * 4);
+        }
     }
     save_png(path, sheet, false);
 }
@@ -165,6 +173,35 @@ void print_table(const std::vector<Method>& list, const std::map<std::string, Su
             std::printf(" %.2f | %.2f | %.4f |", s.total.psnr_luma / s.count, s.total.psnr_rgb / s.count,
                         s.total.ssim_luma / s.count);
         }
+        std::printf("\n");
+    }
+}
+
+// The methods compared photograph by photograph: the weakest and the best linear filter, velmo's
+// default and velmo without sharpening.
+const char* const kPerPhotoMethods[] = {"libswscale bilinear", "libswscale Lanczos",
+                                        "velmo level 2 (sharpness 1.5)", "velmo sharpness 0"};
+
+std::string base_name(const std::string& path)
+{
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    return name.substr(0, name.rfind('.'));
+}
+
+void print_per_photo_table(const std::vector<std::string>& photos,
+                           const std::vector<std::map<std::string, double>>& luma_psnr)
+{
+    std::printf("\nx2 PSNR Y (dB) per photograph:\n\n| photograph |");
+    for (const char* method : kPerPhotoMethods)
+        std::printf(" %s |", method);
+    std::printf("\n|---|");
+    for (size_t m = 0; m < std::size(kPerPhotoMethods); ++m)
+        std::printf("---:|");
+    std::printf("\n");
+    for (size_t p = 0; p < photos.size(); ++p) {
+        std::printf("| %s |", base_name(photos[p]).c_str());
+        for (const char* method : kPerPhotoMethods)
+            std::printf(" %.2f |", luma_psnr[p].at(method));
         std::printf("\n");
     }
 }
@@ -195,6 +232,8 @@ int main(int argc, char** argv)
         const std::vector<Method> list = methods();
         const float factors[2] = {2.0f, 1.5f};
         std::map<std::string, Sums> sums[2];
+        std::vector<std::map<std::string, double>> luma_psnr_x2(photos.size());
+        std::vector<std::vector<RgbaImage>> zoom_rows;
         for (size_t p = 0; p < photos.size(); ++p) {
             RgbaImage original = crop_to_sixes(read_png(photos[p]).image);
             std::fprintf(stderr, "velmo_quality_bench: %s (%dx%d)\n", photos[p].c_str(), original.width,
@@ -213,17 +252,22 @@ int main(int argc, char** argv)
                     s.total.psnr_rgb += scores.psnr_rgb;
                     s.total.ssim_luma += scores.ssim_luma;
                     ++s.count;
+                    if (f == 0)
+                        luma_psnr_x2[p][method.name] = scores.psnr_luma;
                     if (method.sws_flags == SWS_LANCZOS)
                         lanczos = std::move(result);
                     else if (method.level == 2 && !method.smooth)
                         velmo_default = std::move(result);
                 }
-                if (p == 0 && f == 0 && !zoom_path.empty())
-                    write_zoom(zoom_path, {&original, &lanczos, &velmo_default});
+                if (static_cast<int>(p) < kZoomRows && f == 0)
+                    zoom_rows.push_back({original, std::move(lanczos), std::move(velmo_default)});
             }
         }
         std::printf("GL renderer: %s\n\n", session.renderer().c_str());
+        if (!zoom_path.empty())
+            write_zoom(zoom_path, zoom_rows);
         print_table(list, sums, static_cast<int>(photos.size()));
+        print_per_photo_table(photos, luma_psnr_x2);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "velmo_quality_bench: %s\n", error.what());
         return 1;
