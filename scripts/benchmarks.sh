@@ -17,8 +17,9 @@ cmake --build "$build_dir" -j "$(nproc)" --target velmo_quality_bench velmo_fram
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# EveningGlow first: its centre is the zoomed crop.
-photos=(EveningGlow BytheWater ColorfulCups DarkestHour FallenLeaf LadyBird Path)
+# Manuscript and Portrait first: their centres are the zoomed crops.
+photos=(Manuscript Portrait Speaker BoardText Colosseum Grey EveningGlow BytheWater ColorfulCups DarkestHour
+  FallenLeaf LadyBird Path)
 photo_files=()
 for name in "${photos[@]}"; do photo_files+=("bench/photos/$name.png"); done
 
