@@ -143,9 +143,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
+        // With repetitions the mean over them comes after the single runs and replaces them.
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                g_mean_ms[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if ((run.run_type == Run::RT_Iteration && run.iterations > 0) ||
+                (run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean"))
+                g_mean_ms[run.run_name.str()] = run.GetAdjustedRealTime();
         ConsoleReporter::ReportRuns(runs);
     }
 };
