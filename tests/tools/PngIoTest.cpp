@@ -5,6 +5,8 @@
 #include <png.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "Png16.h"
 #include "ScratchFolder.h"
@@ -38,6 +40,39 @@ std::pair<ExitStatus, std::string> read_failure(const std::string& path)
         return {error.status(), error.what()};
     }
     return {kExitOk, ""};
+}
+
+// The start of a width x height grey PNG: its header and the compressed data of `rows` rows of
+// noise (noise, so that libpng has whole data chunks to write), as a file cut short or forged to
+// announce a huge picture looks.
+bool write_png_start(const std::string& path, int width, int height, int rows)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    std::vector<png_byte> row(static_cast<size_t>(width));
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    uint32_t noise = 1;
+    for (int y = 0; y < rows; ++y) {
+        for (png_byte& sample : row) {
+            noise = noise * 1664525u + 1013904223u;
+            sample = static_cast<png_byte>(noise >> 24);
+        }
+        png_write_row(png, row.data());
+    }
+    bool closed = std::fclose(file) == 0;
+    png_destroy_write_struct(&png, &info);
+    return closed;
 }
 
 } // namespace
@@ -135,4 +170,18 @@ TEST(PngIoTest, SixteenBitSamplesAreLinearOnlyWhenTheFileSaysSo)
     EXPECT_FALSE(plain.has_alpha);
     // Linear 0.5 in the sRGB-like encoding of 8-bit pictures is about 0xba.
     EXPECT_NEAR(read_png(folder.path("linear.png")).image.at(2, 1)[0], 0xba, 3);
+}
+
+// A header announcing far more rows than the file could hold is refused before the picture is
+// allocated; a whole picture that deflate packs as tightly as it can is still read.
+TEST(PngIoTest, HeaderAnnouncingMoreThanTheFileHoldsIsRefused)
+{
+    ScratchFolder folder;
+    ASSERT_TRUE(write_png_start(folder.path("forged.png"), 16384, 16384, 4));
+    auto forged = read_failure(folder.path("forged.png"));
+    EXPECT_EQ(forged.first, kExitInput);
+    EXPECT_NE(forged.second.find("cannot hold the 16384x16384 picture"), std::string::npos) << forged.second;
+
+    ASSERT_TRUE(velmo_upscale_test::write_grey16_png(folder.path("black.png"), 2048, 2048, 0));
+    EXPECT_EQ(read_png(folder.path("black.png")).image.width, 2048);
 }

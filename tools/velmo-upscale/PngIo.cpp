@@ -5,6 +5,7 @@
 
 #include <csetjmp>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -20,6 +21,9 @@ namespace {
 // Pictures beyond this are refused before any allocation: velmo's textures could not hold them
 // anyway, and a forged header must not make us reserve gigabytes.
 constexpr png_uint_32 kMaxSide = 16384;
+// Deflate packs at most 1032 bytes into one, so a file holds at most this many times its size
+// in picture rows.
+constexpr uint64_t kMaxDeflateRatio = 1032;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -91,6 +95,14 @@ PngReader::PngReader(InputFile& input) : _input(input)
         throw ToolError(kExitInput, "'" + _input.path() + "' is " + std::to_string(width) + "x" +
                                         std::to_string(height) + " pixels; up to " + std::to_string(kMaxSide) +
                                         " on each side is supported");
+    // A header that claims more rows than the rest of the file could hold, forged or cut short, is
+    // refused before the picture is allocated. Pipes have no size to compare with.
+    uint64_t row_bytes = png_get_rowbytes(png, info);
+    if (_input.size() >= 0 &&
+        static_cast<uint64_t>(_input.size()) * kMaxDeflateRatio < row_bytes * static_cast<uint64_t>(height))
+        throw ToolError(kExitInput, "'" + _input.path() + "' is damaged: its " + std::to_string(_input.size()) +
+                                        " bytes cannot hold the " + std::to_string(width) + "x" +
+                                        std::to_string(height) + " picture its header announces");
     _width = static_cast<int>(width);
     _height = static_cast<int>(height);
     int color_type = png_get_color_type(png, info);
