@@ -2,42 +2,15 @@
 #include "grf/GRFLog.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <functional>
 #include <string>
 
-namespace {
+#include "support/ChildOutput.h"
 
-// Runs `body` in a child whose stdout and stderr both feed one pipe; returns what arrived, in order.
-std::string capture_streams(const std::function<void()>& body)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return "pipe failed";
-    pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        dup2(fds[1], STDOUT_FILENO);
-        dup2(fds[1], STDERR_FILENO);
-        close(fds[1]);
-        body();
-        std::fflush(nullptr);
-        _exit(0);
-    }
-    close(fds[1]);
-    std::string output;
-    char buffer[8192];
-    ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof(buffer))) > 0)
-        output.append(buffer, static_cast<size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return output;
-}
+using velmo_test::output_of_child;
+
+namespace {
 
 // Keeps -Wformat-zero-length quiet about deliberately empty or computed formats.
 const char* runtime_format(const char* format)
@@ -49,39 +22,39 @@ const char* runtime_format(const char* format)
 
 TEST(GRFLog, RecordFormat)
 {
-    EXPECT_EQ(capture_streams([] { grf_log_log("Matrix.cpp", "operator*", 96, "shape %d x %d\n", 4, 3); }),
+    EXPECT_EQ(output_of_child([] { grf_log_log("Matrix.cpp", "operator*", 96, "shape %d x %d\n", 4, 3); }),
               "[Matrix.cpp(96)] shape 4 x 3\n");
-    EXPECT_EQ(capture_streams([] { grf_log_log("VelmoApi.cpp", "velmo_init", -1, "x"); }), "[VelmoApi.cpp(-1)] x");
-    EXPECT_EQ(capture_streams([] { grf_log_log("a", "f", 0, "%s", "no line end"); }), "[a(0)] no line end");
+    EXPECT_EQ(output_of_child([] { grf_log_log("VelmoApi.cpp", "velmo_init", -1, "x"); }), "[VelmoApi.cpp(-1)] x");
+    EXPECT_EQ(output_of_child([] { grf_log_log("a", "f", 0, "%s", "no line end"); }), "[a(0)] no line end");
 }
 
 TEST(GRFLog, EmptyFormatEndsWithPrefix)
 {
-    EXPECT_EQ(capture_streams([] { grf_log_log("GPUShader.cpp", "f", 7, runtime_format("")); }),
+    EXPECT_EQ(output_of_child([] { grf_log_log("GPUShader.cpp", "f", 7, runtime_format("")); }),
               "[GPUShader.cpp(7)] ");
 }
 
 TEST(GRFLog, MessageIsCutAt4095Characters)
 {
     const std::string exact(4095, 'a');
-    EXPECT_EQ(capture_streams([&] { grf_log_log("f", "g", 1, "%s", exact.c_str()); }), "[f(1)] " + exact);
+    EXPECT_EQ(output_of_child([&] { grf_log_log("f", "g", 1, "%s", exact.c_str()); }), "[f(1)] " + exact);
 
     const std::string longer = std::string(4095, 'b') + "cdef";
-    EXPECT_EQ(capture_streams([&] { grf_log_log("f", "g", 1, "%s", longer.c_str()); }),
+    EXPECT_EQ(output_of_child([&] { grf_log_log("f", "g", 1, "%s", longer.c_str()); }),
               "[f(1)] " + std::string(4095, 'b'));
 }
 
 TEST(GRFLog, MacroPassesBaseNameOfThisFile)
 {
     const int line = __LINE__ + 1;
-    std::string record = capture_streams([] { GRF_LOG("hello %s\n", "log"); });
+    std::string record = output_of_child([] { GRF_LOG("hello %s\n", "log"); });
     EXPECT_EQ(record, "[GRFLogTest.cpp(" + std::to_string(line) + ")] hello log\n");
 }
 
 TEST(GRFLog, FlushesStdoutBeforeStderr)
 {
     // Both streams fully buffered: what reaches the pipe first is what was flushed first.
-    std::string output = capture_streams([] {
+    std::string output = output_of_child([] {
         static char out_buffer[256], err_buffer[256];
         std::setvbuf(stdout, out_buffer, _IOFBF, sizeof(out_buffer));
         std::setvbuf(stderr, err_buffer, _IOFBF, sizeof(err_buffer));

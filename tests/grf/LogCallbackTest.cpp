@@ -4,8 +4,6 @@
 #include "velmo/velmo_api.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -13,33 +11,11 @@
 #include <thread>
 #include <vector>
 
-namespace {
+#include "support/ChildOutput.h"
 
-// Standard error of `body`, run in a child so that the test's own stderr and sink stay untouched.
-std::string stderr_of(void (*body)())
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return "pipe failed";
-    pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        dup2(fds[1], STDERR_FILENO);
-        close(fds[1]);
-        body();
-        _exit(0);
-    }
-    close(fds[1]);
-    std::string output;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof(buffer))) > 0)
-        output.append(buffer, static_cast<size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return output;
-}
+using velmo_test::output_of_child;
+
+namespace {
 
 void append_record(const char* record, void* user)
 {
@@ -50,7 +26,7 @@ void append_record(const char* record, void* user)
 
 TEST(LogCallback, RecordsGoToTheCallbackAndNullRestoresStderr)
 {
-    EXPECT_EQ(stderr_of([] {
+    EXPECT_EQ(output_of_child([] {
                   std::string received;
                   velmo_set_log_callback(append_record, &received);
                   grf_log_log("VelmoApi.cpp", "velmo_init", 85, "to the host %d\n", 1);
