@@ -36,7 +36,7 @@ frame_rows=$(awk '/^1280x720 -> 1920x1080, per frame/ {on = 1; getline; next}
                   on && NF > 2 {sub(/\/real_time$/, "", $1); printf "| %s | %s | %s |\n", $1, $2, $3}' "$work/frames.txt")
 
 # A 720p clip of the photographs, each slowly zoomed into for a quarter of a second: short, as
-# velmo on a software GL driver takes seconds per frame.
+# velmo on a software GL driver takes a fifth of a second or more per frame.
 echo "benchmarks: 720p -> 1080p clip" >&2
 ffmpeg -loglevel error -y -pattern_type glob -framerate 1 -i 'bench/photos/*.png' \
   -vf "scale=1280:720:force_original_aspect_ratio=increase,crop=1280:720,zoompan=z='1+0.008*on':d=6:s=1280x720:fps=24,setsar=1" \
