@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "api/VelmoApiTestSupport.h"
 #include "gst/GstTestSupport.h"
 #include "support/ImageCompare.h"
 #include "support/PlayerGLTest.h"
@@ -49,16 +50,10 @@ private:
     TemporaryDirectory _config;
 };
 
-velmo_init_params default_params()
+// velmo's defaults as the element passes them: priority 2, always upscale.
+velmo_init_params element_defaults()
 {
-    velmo_init_params params = {};
-    params.priority = 2;
-    params.sr_level = 2;
-    params.custom_sharpness = 1.5f;
-    params.enable_edge_adaptive = true;
-    params.sigma_s = 0.8f;
-    params.sigma_r = 1.0f;
-    return params;
+    return default_params(nullptr, 2);
 }
 
 // The element's frames are velmo's: from the first frame on (set-up frames are submitted again
@@ -72,9 +67,9 @@ TEST_F(VelmoUpscaleElementTest, FramesMatchWhatTheCInterfaceDraws)
     UpscalePipeline defaults(config_property());
     RgbaImage first = defaults.upscale(picture);
     ASSERT_EQ(first.width, 60) << defaults.error();
-    EXPECT_TRUE(images_match("gst_defaults", first, velmo_draws(picture, default_params(), 1.5f), within_one));
+    EXPECT_TRUE(images_match("gst_defaults", first, velmo_draws(picture, element_defaults(), 1.5f), within_one));
 
-    velmo_init_params tuned = default_params();
+    velmo_init_params tuned = element_defaults();
     tuned.sr_level = 0;
     tuned.custom_sharpness = 3.0f;
     tuned.enable_fast_sr_smooth = true;
@@ -88,7 +83,7 @@ TEST_F(VelmoUpscaleElementTest, FramesMatchWhatTheCInterfaceDraws)
     EXPECT_TRUE(images_match("gst_tuned", tuned_pipeline.upscale(picture), velmo_draws(picture, tuned, 2.0f),
                              within_one));
 
-    velmo_init_params plain = default_params();
+    velmo_init_params plain = element_defaults();
     plain.priority = 0;
     UpscalePipeline plain_pipeline(config_property() + " priority=0 scale=1.25");
     EXPECT_TRUE(images_match("gst_plain", plain_pipeline.upscale(picture), velmo_draws(picture, plain, 1.25f),
@@ -150,15 +145,15 @@ TEST_F(VelmoUpscaleElementTest, SizeAndScaleChangeMidStream)
     const RgbaImage large = random_image(48, 36, 2);
     const ImageTolerance within_one{1, 1.0, 1.0, true};
 
-    EXPECT_TRUE(images_match("gst_before", pipeline.upscale(small), velmo_draws(small, default_params(), 1.5f),
+    EXPECT_TRUE(images_match("gst_before", pipeline.upscale(small), velmo_draws(small, element_defaults(), 1.5f),
                              within_one)) << pipeline.error();
-    EXPECT_TRUE(images_match("gst_resized", pipeline.upscale(large), velmo_draws(large, default_params(), 1.5f),
+    EXPECT_TRUE(images_match("gst_resized", pipeline.upscale(large), velmo_draws(large, element_defaults(), 1.5f),
                              within_one)) << pipeline.error();
     g_object_set(pipeline.element(), "scale", 2.0f, nullptr);
-    EXPECT_TRUE(images_match("gst_rescaled", pipeline.upscale(large), velmo_draws(large, default_params(), 2.0f),
+    EXPECT_TRUE(images_match("gst_rescaled", pipeline.upscale(large), velmo_draws(large, element_defaults(), 2.0f),
                              within_one)) << pipeline.error();
     g_object_set(pipeline.element(), "level", 1, nullptr);
-    velmo_init_params strong = default_params();
+    velmo_init_params strong = element_defaults();
     strong.sr_level = 1;
     EXPECT_TRUE(images_match("gst_relevelled", pipeline.upscale(large), velmo_draws(large, strong, 2.0f),
                              within_one)) << pipeline.error();
