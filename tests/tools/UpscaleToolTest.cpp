@@ -55,6 +55,17 @@ std::string shell_quoted(const std::string& argument)
     return result + "'";
 }
 
+// A generated clip of this size and length, at 24 frames per second.
+SampleClip sample_clip(int width, int height, int frames, bool with_audio)
+{
+    SampleClip clip;
+    clip.width = width;
+    clip.height = height;
+    clip.frames = frames;
+    clip.with_audio = with_audio;
+    return clip;
+}
+
 class UpscaleToolTest : public ::testing::Test {
 protected:
     ToolRun run(const std::vector<std::string>& arguments)
@@ -319,11 +330,7 @@ TEST_F(UpscaleToolTest, AnySinglePictureFfmpegReadsBecomesAPng)
 
 TEST_F(UpscaleToolTest, InterruptedRunLeavesNothing)
 {
-    SampleClip clip;
-    clip.width = 160;
-    clip.height = 90;
-    clip.frames = 96;
-    clip.with_audio = false;
+    SampleClip clip = sample_clip(160, 90, 96, false);
     write_sample_clip(folder.path("in.y4m"), OutputKind::Y4m, clip);
     const std::string clip_bytes = ScratchFolder::read(folder.path("in.y4m"));
 
@@ -393,10 +400,7 @@ TEST_F(UpscaleToolTest, TransparencyIsKept)
 
 TEST_F(UpscaleToolTest, ClipKeepsFramesTimestampsAndSound)
 {
-    SampleClip clip;
-    clip.width = 64;
-    clip.height = 36;
-    clip.frames = 12;
+    SampleClip clip = sample_clip(64, 36, 12, true);
     clip.frame_rate = 12;
     write_sample_clip(folder.path("in.mp4"), OutputKind::Mp4, clip);
     ToolRun result = run({folder.path("in.mp4"), folder.path("out.mp4")});
@@ -450,10 +454,7 @@ TEST_F(UpscaleToolTest, FirstFrameIsUpscaledLikeTheOthers)
 
 TEST_F(UpscaleToolTest, Y4mLeavesSoundOutWithANote)
 {
-    SampleClip clip;
-    clip.width = 32;
-    clip.height = 18;
-    clip.frames = 3;
+    SampleClip clip = sample_clip(32, 18, 3, true);
     write_sample_clip(folder.path("in.mp4"), OutputKind::Mp4, clip);
     ToolRun result = run({folder.path("in.mp4"), folder.path("out.y4m")});
     ASSERT_EQ(result.status, 0) << result.err;
@@ -701,11 +702,7 @@ TEST_F(UpscaleToolTest, SixteenBitPngKeepsItsBrightness)
 
 TEST_F(UpscaleToolTest, TruncatedVideoKeepsWhatWasReadAndSaysSo)
 {
-    SampleClip clip;
-    clip.width = 64;
-    clip.height = 36;
-    clip.frames = 24;
-    clip.with_audio = false;
+    SampleClip clip = sample_clip(64, 36, 24, false);
     write_sample_clip(folder.path("whole.mp4"), OutputKind::Mp4, clip);
     std::string whole = ScratchFolder::read(folder.path("whole.mp4"));
     std::string cut = folder.write("cut.mp4", whole.substr(0, whole.size() * 3 / 5));
@@ -883,11 +880,7 @@ TEST_F(UpscaleToolTest, TenBitHdrStaysTenBitWithItsMetadata)
 
 TEST_F(UpscaleToolTest, CodecCrfAndPresetChooseTheEncoder)
 {
-    SampleClip clip;
-    clip.width = 64;
-    clip.height = 36;
-    clip.frames = 3;
-    clip.with_audio = false;
+    SampleClip clip = sample_clip(64, 36, 3, false);
     write_sample_clip(folder.path("in.mp4"), OutputKind::Mp4, clip);
     std::string in = folder.path("in.mp4");
     struct Encoded {
