@@ -10,6 +10,7 @@ extern "C" {
 #include <cstdio>
 #include <new>
 
+#include "ContainerChecks.h"
 #include "ToolError.h"
 
 namespace velmo_upscale {
@@ -189,6 +190,8 @@ void VideoReader::open()
     int entries = avformat_index_get_entries_count(stream);
     const AVIndexEntry* last = entries > 0 ? avformat_index_get_entry(stream, entries - 1) : nullptr;
     _index_beyond_end = last && _input.size() >= 0 && last->pos + last->size > _input.size();
+    _segment_beyond_end = matroska_cut_short(*_format, _input.size());
+    _media_before_index = media_before_index_on_pipe(*_format, *stream, _input.seekable());
 }
 
 VideoReader::~VideoReader()
@@ -198,8 +201,11 @@ VideoReader::~VideoReader()
 
 bool VideoReader::read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& other_packets)
 {
-    if (!decode_next(other_packets))
+    if (!decode_next(other_packets)) {
+        if (_frames_decoded == 0 && _media_before_index)
+            throw ToolError(kExitInput, media_before_index_message(_path));
         return false;
+    }
     convert(frame);
     pts = next_pts();
     av_frame_unref(_decoded.get());
@@ -235,6 +241,8 @@ bool VideoReader::decode_next(const PacketSink& other_packets)
                 _ended_early = "reading failed: " + av_error_text(result);
             else if (_index_beyond_end)
                 _ended_early = "the file is cut short of what its index lists";
+            else if (_segment_beyond_end)
+                _ended_early = "the file is cut short of the size its header announces";
             avcodec_send_packet(_decoder.get(), nullptr);
             _flushing = true;
             continue;

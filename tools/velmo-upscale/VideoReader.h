@@ -94,6 +94,8 @@ private:
     int _damaged_packets = 0;
     int64_t _frames_decoded = 0;
     bool _index_beyond_end = false;
+    bool _segment_beyond_end = false; // a Matroska file shorter than its header says
+    bool _media_before_index = false; // an MP4 on a pipe read past its samples to its index
     std::string _ended_early;
     VideoInfo _info;
 };

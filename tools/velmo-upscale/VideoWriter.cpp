@@ -30,6 +30,13 @@ const char* muxer_for(OutputKind kind)
     }
 }
 
+// Names are files, never URLs: "pipe:1.mp4" is a file of that name. The muxer keeps this as the
+// file's URL too, and MP4's faststart pass opens the file again through it.
+std::string file_url(const std::string& path)
+{
+    return path == "-" ? "pipe:1" : "file:" + path;
+}
+
 void add_side_data(AVStream* stream, AVPacketSideDataType type, const std::vector<uint8_t>& data)
 {
     if (data.empty())
@@ -139,7 +146,7 @@ void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& reques
 {
     const OutputKind kind = _kind;
     const char* muxer = muxer_for(kind);
-    int result = avformat_alloc_output_context2(&_container, nullptr, muxer, _path.c_str());
+    int result = avformat_alloc_output_context2(&_container, nullptr, muxer, file_url(_path).c_str());
     if (result < 0 || !_container)
         fail("cannot set up the " + std::string(muxer) + " muxer", result);
     // Y4M's 10-bit layouts are FFmpeg's extension of the format, which its muxer writes on request.
@@ -329,9 +336,7 @@ void VideoWriter::keep_items_of(const AVFormatContext& input, const AVStream& vi
 
 void VideoWriter::start()
 {
-    // Names are files, never URLs: "pipe:1.mp4" is a file of that name.
-    std::string url = _path == "-" ? "pipe:1" : "file:" + _path;
-    int result = avio_open(&_container->pb, url.c_str(), AVIO_FLAG_WRITE);
+    int result = avio_open(&_container->pb, file_url(_path).c_str(), AVIO_FLAG_WRITE);
     if (result < 0)
         fail("cannot open the file", result);
     _started = true;
