@@ -325,7 +325,7 @@ TEST_F(UpscaleToolTest, AnySinglePictureFfmpegReadsBecomesAPng)
 
     ToolRun video = run({folder.path("12.y4m"), folder.path("many.png")});
     EXPECT_EQ(video.status, kExitUsage);
-    EXPECT_NE(video.err.find("is a video; write it to a .mp4 or .y4m file"), std::string::npos) << video.err;
+    EXPECT_NE(video.err.find("is a video; write it to a .mp4, .mkv or .y4m file"), std::string::npos) << video.err;
 }
 
 TEST_F(UpscaleToolTest, InterruptedRunLeavesNothing)

@@ -38,7 +38,9 @@ void missing_colour(const AVCodecParameters& kept, const AVCodecParameters& want
         kept.color_space != wanted.color_space)
         items.push_back(std::string("the colour matrix (") + av_color_space_name(wanted.color_space) + ")");
     if (wanted.color_range == AVCOL_RANGE_JPEG && kept.color_range != AVCOL_RANGE_JPEG)
-        items.push_back("the full colour range");
+        // The encoder was given full-range values and kept them; only the mark saying so is gone.
+        items.push_back("the full-range mark: the picture keeps its full-range values, which players "
+                        "without the mark show as limited range, shadows and highlights clipped");
 }
 
 } // namespace

@@ -55,7 +55,7 @@ public:
             throw ToolError(kExitInput, "no picture in '" + _input.path() + "' could be decoded");
         RgbaImage next;
         if (_video->read_frame(next, pts))
-            throw ToolError(kExitUsage, "'" + _input.path() + "' is a video; write it to a .mp4 or .y4m file");
+            throw ToolError(kExitUsage, "'" + _input.path() + "' is a video; write it to a .mp4, .mkv or .y4m file");
         for (size_t i = 3; i < picture.image.pixels.size() && !picture.has_alpha; i += 4)
             picture.has_alpha = picture.image.pixels[i] != 255;
         return picture;
