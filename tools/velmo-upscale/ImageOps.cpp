@@ -1,4 +1,4 @@
-// Comparison picture and alpha transfer.
+// Comparison picture and the reference resize beside it.
 #include "ImageOps.h"
 
 #include <algorithm>
@@ -52,13 +52,6 @@ RgbaImage reference_resize(const RgbaImage& source, int width, int height, Compa
     const int strides[4] = {width * 4, 0, 0, 0};
     sws_scale(scaler.get(), source_planes, source_strides, 0, source.height, planes, strides);
     return result;
-}
-
-void copy_alpha(const RgbaImage& source, RgbaImage& target)
-{
-    size_t bytes = std::min(source.pixels.size(), target.pixels.size());
-    for (size_t i = 3; i < bytes; i += 4)
-        target.pixels[i] = source.pixels[i];
 }
 
 } // namespace velmo_upscale

@@ -1,4 +1,4 @@
-// Whole-picture operations of the tool: the comparison picture and carrying transparency over.
+// Whole-picture operations of the tool: the comparison picture and its reference resize.
 #pragma once
 
 #include "Options.h"
@@ -13,9 +13,5 @@ RgbaImage side_by_side(const RgbaImage& left, const RgbaImage& right, int gap);
 // `source` resized to width x height with libswscale's filter: the ordinary upscale that --compare
 // shows beside velmo's. Throws ToolError(kExitFailure) when libswscale refuses the sizes.
 RgbaImage reference_resize(const RgbaImage& source, int width, int height, CompareFilter filter);
-
-// Copies the alpha channel of `source` (same size) into `target`: velmo's passes write opaque
-// pictures, so a transparent PNG takes its transparency from the plain stretch.
-void copy_alpha(const RgbaImage& source, RgbaImage& target);
 
 } // namespace velmo_upscale

@@ -9,6 +9,7 @@
 #include "Jobs.h"
 #include "OutputFile.h"
 #include "PngIo.h"
+#include "PremultipliedAlpha.h"
 #include "StretchBlit.h"
 #include "ScalePlan.h"
 #include "ToolError.h"
@@ -47,6 +48,7 @@ public:
         PngPicture picture;
         if (_png) {
             picture.has_alpha = _png->has_alpha();
+            picture.profile = _png->profile();
             _png->read(picture.image);
             return picture;
         }
@@ -86,6 +88,10 @@ std::string upscale_picture(const Options& options, const std::string& config_fo
     UpscalePasses upscaler(session, options, config_folder, source.width, source.height, plan,
                            "'" + options.input + "'");
     PngPicture picture = source.read();
+    // Colour goes through velmo weighted by alpha, so the colour of invisible pixels stays out of
+    // the visible edges; the comparison then shows both pictures over black.
+    if (picture.has_alpha)
+        premultiply_alpha(picture.image);
     upscaler.upload(picture.image);
     // Only the comparison needs the input on this side once the GPU has its own copy.
     if (!compare)
@@ -95,12 +101,14 @@ std::string upscale_picture(const Options& options, const std::string& config_fo
     if (compare) {
         RgbaImage reference = reference_resize(picture.image, result.width, result.height, options.compare_filter);
         picture.image = RgbaImage();
-        write_png_to(*compare, side_by_side(reference, result, 8), false);
+        write_png_to(*compare, side_by_side(reference, result, 8), false, &picture.profile);
         compare->commit();
     }
     if (picture.has_alpha)
-        copy_alpha(plain_stretch(upscaler.input_texture().name(), result.width, result.height), result);
-    write_png_to(output, result, picture.has_alpha);
+        unpremultiply_with_alpha_of(plain_stretch(upscaler.input_texture().name(), result.width, result.height),
+                                    result);
+    // The samples stay in the source's colour space, so they keep its profile.
+    write_png_to(output, result, picture.has_alpha, &picture.profile);
     output.commit();
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -115,8 +115,17 @@ PngReader::PngReader(InputFile& input) : _input(input)
         png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
     // Samples are in the sRGB-like encoding of ordinary pictures unless the file states another
     // gamma; 16-bit samples are no exception.
+    png_charp profile_name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profile_length = 0;
+    if (png_get_iCCP(png, info, &profile_name, &compression, &profile, &profile_length) && profile_length > 0) {
+        _profile.name = profile_name;
+        _profile.bytes.assign(profile, profile + profile_length);
+    }
     double gamma = 0;
-    if (!png_get_valid(png, info, PNG_INFO_sRGB) && png_get_gAMA(png, info, &gamma) && gamma > 0)
+    if (!png_get_valid(png, info, PNG_INFO_sRGB) && _profile.bytes.empty() && png_get_gAMA(png, info, &gamma) &&
+        gamma > 0)
         png_set_gamma(png, PNG_DEFAULT_sRGB, gamma);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
@@ -153,11 +162,13 @@ PngPicture read_png(const std::string& path)
     PngReader reader(input);
     PngPicture picture;
     picture.has_alpha = reader.has_alpha();
+    picture.profile = reader.profile();
     reader.read(picture.image);
     return picture;
 }
 
-void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const std::string& display_name)
+void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const std::string& display_name,
+               const IccProfile* profile)
 {
     char message[256] = {};
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, message, keep_error, ignore_warning);
@@ -175,7 +186,11 @@ void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const s
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
                  with_alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    if (profile && !profile->bytes.empty())
+        png_set_iCCP(png, info, profile->name.c_str(), PNG_COMPRESSION_TYPE_BASE, profile->bytes.data(),
+                     static_cast<png_uint_32>(profile->bytes.size()));
+    else
+        png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
     png_write_info(png, info);
     // An opaque picture leaves its fourth byte out row by row, with no RGB copy of the whole.
     if (!with_alpha)
@@ -187,13 +202,13 @@ void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const s
         throw ToolError(kExitOutput, "cannot write '" + display_name + "': " + std::strerror(errno));
 }
 
-void write_png_to(const OutputFile& output, const RgbaImage& image, bool with_alpha)
+void write_png_to(const OutputFile& output, const RgbaImage& image, bool with_alpha, const IccProfile* profile)
 {
     const std::string& name = output.final_path();
     FilePtr file(std::fopen(output.write_path().c_str(), "wb"));
     if (!file)
         throw ToolError(kExitOutput, "cannot write '" + name + "': " + std::strerror(errno));
-    write_png(file.get(), image, with_alpha, name);
+    write_png(file.get(), image, with_alpha, name, profile);
     if (std::fclose(file.release()) != 0)
         throw ToolError(kExitOutput, "cannot write '" + name + "': " + std::strerror(errno));
 }

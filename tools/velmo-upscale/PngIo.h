@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "RgbaImage.h"
 
@@ -13,14 +14,23 @@ namespace velmo_upscale {
 
 class InputFile;
 
+// An embedded ICC profile (iCCP chunk) as the file holds it, uncompressed; no bytes: none, and
+// the samples are sRGB.
+struct IccProfile {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+
 struct PngPicture {
     RgbaImage image;
     bool has_alpha = false; // the file carried transparency (alpha channel or tRNS)
+    IccProfile profile;
 };
 
 // Reads a PNG in two steps, so that its size is known before its pixels take any memory.
-// Samples are taken as they are stored, whatever the bit depth; only a gAMA chunk (without sRGB)
-// makes them converted to the sRGB encoding of 8-bit pictures.
+// Samples are taken as they are stored, whatever the bit depth; only a gAMA chunk (without sRGB
+// or an ICC profile, which both take precedence) makes them converted to the sRGB encoding of
+// 8-bit pictures. A profile is kept for the output, which holds samples in the same space.
 class PngReader {
 public:
     // Reads the header. Throws ToolError(kExitInput) for a damaged or oversized file.
@@ -31,6 +41,7 @@ public:
     int width() const { return _width; }
     int height() const { return _height; }
     bool has_alpha() const { return _has_alpha; }
+    const IccProfile& profile() const { return _profile; }
 
     // Decodes the pixels; once only. Throws ToolError(kExitInput) when the file is damaged.
     void read(RgbaImage& image);
@@ -50,6 +61,7 @@ private:
     int _width = 0;
     int _height = 0;
     bool _has_alpha = false;
+    IccProfile _profile;
     char _message[256] = {};
 };
 
@@ -60,14 +72,17 @@ bool looks_like_png(const std::string& path);
 // oversized file.
 PngPicture read_png(const std::string& path);
 
-// Writes RGBA8 (or RGB8 when with_alpha is false) to an open stream; throws ToolError(kExitOutput)
-// naming `display_name` when libpng or the stream fails.
-void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const std::string& display_name);
+// Writes RGBA8 (or RGB8 when with_alpha is false) to an open stream, labelled with `profile` when
+// it has bytes and as sRGB otherwise; throws ToolError(kExitOutput) naming `display_name` when
+// libpng or the stream fails.
+void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const std::string& display_name,
+               const IccProfile* profile = nullptr);
 
 class OutputFile;
 
 // Writes the picture into the output's file (commit it afterwards); throws ToolError(kExitOutput).
-void write_png_to(const OutputFile& output, const RgbaImage& image, bool with_alpha);
+void write_png_to(const OutputFile& output, const RgbaImage& image, bool with_alpha,
+                  const IccProfile* profile = nullptr);
 
 // Writes the picture to `path` through an OutputFile, so a failure leaves nothing behind;
 // throws ToolError(kExitOutput).

@@ -1,0 +1,344 @@
+// velmo-upscale on inputs that people bring rather than make: cut-outs over hidden colour, big
+// scales, pictures with their own colour profile, video names that look like URLs, cut downloads,
+// MP4s on a pipe with the index last, full-range video in a container that cannot mark it.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DecodedVideo.h"
+#include "PngIo.h"
+#include "SampleScene.h"
+#include "ScratchFolder.h"
+#include "ToolError.h"
+#include "VideoWriter.h"
+
+using namespace velmo_upscale;
+using velmo_upscale_test::decode_video;
+using velmo_upscale_test::ScratchFolder;
+
+namespace {
+
+const bool kQuietFfmpeg = (set_ffmpeg_verbosity(false), true);
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& text)
+{
+    std::string result = "'";
+    for (char c : text)
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+class EverydayInputsTest : public ::testing::Test {
+protected:
+    // The tool run in the scratch folder, standard input from `input` through a pipe.
+    ToolRun run(const std::vector<std::string>& arguments, const std::string& input = "/dev/null")
+    {
+        std::string command = "cd " + quoted(folder.path()) + " && cat " + quoted(input) + " | " +
+                              quoted(VELMO_UPSCALE_PATH) + " -y --config-dir " + quoted(streams.path());
+        for (const std::string& argument : arguments)
+            command += " " + quoted(argument);
+        command += " >" + quoted(streams.path("out")) + " 2>" + quoted(streams.path("err"));
+        int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ScratchFolder::read(streams.path("out")),
+                ScratchFolder::read(streams.path("err"))};
+    }
+
+    ScratchFolder folder;
+    ScratchFolder streams; // configure.ini and the captured output
+};
+
+// Frames of the sample scene, or of noise that no encoder can shrink much.
+void write_clip(const std::string& path, OutputKind kind, int width, int height, int frames, bool noise = false,
+                AVColorRange range = AVCOL_RANGE_UNSPECIFIED, const EncoderRequest& request = {})
+{
+    VideoFormat format;
+    format.width = width;
+    format.height = height;
+    format.time_base = AVRational{1, 24};
+    format.frame_rate = AVRational{24, 1};
+    format.color.range = range;
+    VideoWriter writer(path, kind, format, request);
+    writer.start();
+    std::mt19937 random(7);
+    for (int i = 0; i < frames; ++i) {
+        RgbaImage frame = render_sample_scene(width, height, i / 24.0);
+        for (size_t p = 0; noise && p < frame.pixels.size(); ++p)
+            frame.pixels[p] = p % 4 == 3 ? 255 : static_cast<uint8_t>(random());
+        writer.write_frame(frame, i);
+    }
+    writer.finish();
+}
+
+// The same MP4 with its index after the media, as muxers write it unless told to move it.
+void rewrite_with_index_last(const std::string& from, const std::string& to)
+{
+    AVFormatContext* input = nullptr;
+    ASSERT_EQ(avformat_open_input(&input, from.c_str(), nullptr, nullptr), 0);
+    ASSERT_GE(avformat_find_stream_info(input, nullptr), 0);
+    AVFormatContext* output = nullptr;
+    ASSERT_GE(avformat_alloc_output_context2(&output, nullptr, "mp4", to.c_str()), 0);
+    AVStream* stream = avformat_new_stream(output, nullptr);
+    avcodec_parameters_copy(stream->codecpar, input->streams[0]->codecpar);
+    stream->time_base = input->streams[0]->time_base;
+    ASSERT_GE(avio_open(&output->pb, to.c_str(), AVIO_FLAG_WRITE), 0);
+    ASSERT_GE(avformat_write_header(output, nullptr), 0);
+    AVPacket* packet = av_packet_alloc();
+    while (av_read_frame(input, packet) >= 0) {
+        if (packet->stream_index == 0) {
+            av_packet_rescale_ts(packet, input->streams[0]->time_base, stream->time_base);
+            av_interleaved_write_frame(output, packet);
+        }
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    av_write_trailer(output);
+    avio_closep(&output->pb);
+    avformat_free_context(output);
+    avformat_close_input(&input);
+}
+
+// Red and blue columns of one value, green in stripes: the edge refinement moves all three channels
+// by what it reads from green, and each unsharp mask moves them further.
+RgbaImage striped_picture(int width, int height)
+{
+    RgbaImage image(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = image.at(x, y);
+            p[0] = 128;
+            p[1] = (x + y) % 2 ? 40 : 210;
+            p[2] = 128;
+            p[3] = 255;
+        }
+    return image;
+}
+
+// A small display profile: the header, a white point and a copyright text, with a made-up creator
+// so that its bytes are recognisably the test's own. (libpng ignores profiles that compress into
+// fewer than 11 bytes after an 81-byte keyword area, so the text must not be too tame.)
+std::vector<png_byte> display_profile()
+{
+    const std::string copyright = "velmo test display, gamut wider than sRGB; no rights reserved 0123456789 "
+                                  "The quick brown fox jumps over the lazy dog!";
+    std::vector<png_byte> profile((176 + 8 + copyright.size() + 3) & ~size_t{3}, 0);
+    auto put = [&profile](size_t at, uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            profile[at + i] = static_cast<png_byte>(value >> (24 - 8 * i));
+    };
+    put(0, static_cast<uint32_t>(profile.size()));
+    put(8, 0x02100000);  // version 2.1
+    put(12, 0x6D6E7472); // 'mntr'
+    put(16, 0x52474220); // 'RGB '
+    put(20, 0x58595A20); // 'XYZ '
+    put(36, 0x61637370); // 'acsp'
+    put(68, 0x0000F6D6); // the D50 illuminant
+    put(72, 0x00010000);
+    put(76, 0x0000D32D);
+    put(80, 0x76656C6D); // creator 'velm'
+    put(128, 2);         // tags: 'wtpt' at 156 (XYZ type), 'cprt' at 176 (text type)
+    put(132, 0x77747074);
+    put(136, 156);
+    put(140, 20);
+    put(144, 0x63707274);
+    put(148, 176);
+    put(152, static_cast<uint32_t>(8 + copyright.size()));
+    put(156, 0x58595A20);
+    put(164, 0x0000F351); // a white point near D65
+    put(168, 0x00010000);
+    put(172, 0x000116CC);
+    put(176, 0x74657874);
+    std::copy(copyright.begin(), copyright.end(), profile.begin() + 184);
+    return profile;
+}
+
+bool write_png_with_profile(const std::string& path, const RgbaImage& image, const std::vector<png_byte>& profile)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_iCCP(png, info, "Wide display", PNG_COMPRESSION_TYPE_BASE, profile.data(),
+                 static_cast<png_uint_32>(profile.size()));
+    png_write_info(png, info);
+    for (int y = 0; y < image.height; ++y)
+        png_write_row(png, image.at(0, y));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
+
+// The colour labels of a PNG file: its ICC profile's name and bytes, and whether it says sRGB.
+struct ColourLabels {
+    std::string profile_name;
+    std::vector<png_byte> profile;
+    bool srgb = false;
+};
+
+ColourLabels colour_labels(const std::string& path)
+{
+    ColourLabels labels;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return labels;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (!setjmp(png_jmpbuf(png))) {
+        png_init_io(png, file);
+        png_read_info(png, info);
+        png_charp name = nullptr;
+        int compression = 0;
+        png_bytep data = nullptr;
+        png_uint_32 length = 0;
+        if (png_get_iCCP(png, info, &name, &compression, &data, &length)) {
+            labels.profile_name = name;
+            labels.profile.assign(data, data + length);
+        }
+        labels.srgb = png_get_valid(png, info, PNG_INFO_sRGB) != 0;
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+    return labels;
+}
+
+} // namespace
+
+TEST_F(EverydayInputsTest, HiddenColourOfTransparentPixelsStaysHidden)
+{
+    // A red disc over fully transparent green, as cut-outs and icons often are.
+    RgbaImage cutout(24, 24);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x) {
+            bool inside = (x - 12) * (x - 12) + (y - 12) * (y - 12) < 64;
+            uint8_t* p = cutout.at(x, y);
+            p[0] = inside ? 255 : 0;
+            p[1] = inside ? 0 : 255;
+            p[3] = inside ? 255 : 0;
+        }
+    save_png(folder.path("cutout.png"), cutout, true);
+    ToolRun result = run({"--scale", "2", "cutout.png", "out.png"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    PngPicture output = read_png(folder.path("out.png"));
+    ASSERT_TRUE(output.has_alpha);
+    int most_green = 0;
+    int edge_pixels = 0;
+    for (int y = 0; y < output.image.height; ++y)
+        for (int x = 0; x < output.image.width; ++x) {
+            const uint8_t* p = output.image.at(x, y);
+            if (p[3] > 0)
+                most_green = std::max<int>(most_green, p[1]);
+            edge_pixels += p[3] > 0 && p[3] < 255;
+        }
+    EXPECT_GT(edge_pixels, 20) << "the disc has soft edges";
+    EXPECT_LE(most_green, 2) << "green leaked into the visible edge";
+
+    // Opaque pixels keep exactly the colour they have without an alpha channel.
+    RgbaImage opaque = render_sample_scene(30, 18, 0);
+    save_png(folder.path("rgb.png"), opaque, false);
+    save_png(folder.path("rgba.png"), opaque, true);
+    ASSERT_EQ(run({"rgb.png", "rgb-out.png"}).status, 0);
+    ASSERT_EQ(run({"rgba.png", "rgba-out.png"}).status, 0);
+    EXPECT_EQ(read_png(folder.path("rgb-out.png")).image.pixels, read_png(folder.path("rgba-out.png")).image.pixels);
+}
+
+TEST_F(EverydayInputsTest, ScalesAboveTwoSharpenOnce)
+{
+    save_png(folder.path("tiny.png"), striped_picture(7, 3), false);
+    ToolRun result = run({"--width", "1001", "tiny.png", "wide.png"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    RgbaImage wide = read_png(folder.path("wide.png")).image;
+    ASSERT_EQ(wide.width, 1001);
+    int lowest = 255;
+    int highest = 0;
+    for (size_t i = 0; i < wide.pixels.size(); i += 4) {
+        lowest = std::min<int>(lowest, wide.pixels[i]);
+        highest = std::max<int>(highest, wide.pixels[i]);
+    }
+    EXPECT_GE(lowest, 80) << "red 128 went down to " << lowest;
+    EXPECT_LE(highest, 176) << "red 128 went up to " << highest;
+}
+
+TEST_F(EverydayInputsTest, ColourProfileTravelsWithThePicture)
+{
+    std::vector<png_byte> profile = display_profile();
+    ASSERT_TRUE(write_png_with_profile(folder.path("wide.png"), render_sample_scene(20, 12, 0), profile));
+    ASSERT_EQ(colour_labels(folder.path("wide.png")).profile, profile) << "libpng refused the test's profile";
+    ToolRun result = run({"wide.png", "out.png"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    ColourLabels labels = colour_labels(folder.path("out.png"));
+    EXPECT_EQ(labels.profile, profile);
+    EXPECT_EQ(labels.profile_name, "Wide display");
+    EXPECT_FALSE(labels.srgb);
+
+    save_png(folder.path("plain.png"), render_sample_scene(20, 12, 0), false);
+    ASSERT_EQ(run({"plain.png", "plain-out.png"}).status, 0);
+    labels = colour_labels(folder.path("plain-out.png"));
+    EXPECT_TRUE(labels.srgb);
+    EXPECT_TRUE(labels.profile.empty());
+}
+
+TEST_F(EverydayInputsTest, VideoNamesAreFilesAndCutMatroskaSaysSo)
+{
+    write_clip(folder.path("clip.mkv"), OutputKind::Mkv, 64, 36, 24, true);
+    ToolRun named = run({"--scale", "1", "clip.mkv", "pipe:1.mp4"});
+    ASSERT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(decode_video(folder.path("pipe:1.mp4")).frames.size(), 24u);
+
+    std::string whole = ScratchFolder::read(folder.path("clip.mkv"));
+    folder.write("cut.mkv", whole.substr(0, whole.size() * 3 / 5));
+    ToolRun cut = run({"--scale", "1", "cut.mkv", "cut.y4m"});
+    EXPECT_EQ(cut.status, kExitInput) << cut.err;
+    size_t frames = decode_video(folder.path("cut.y4m")).frames.size();
+    EXPECT_GT(frames, 0u);
+    EXPECT_LT(frames, 24u);
+    EXPECT_NE(cut.err.find("'cut.mkv' ended early (the file is cut short of the size its header announces): " +
+                           std::to_string(frames) + " frames written to 'cut.y4m'"),
+              std::string::npos)
+        << cut.err;
+}
+
+TEST_F(EverydayInputsTest, MessagesSayWhatHappenedAndWhatToDo)
+{
+    // Noise keeps the file larger than what FFmpeg holds back of a pipe, which would hide the fault.
+    write_clip(folder.path("faststart.mp4"), OutputKind::Mp4, 96, 54, 24, true, AVCOL_RANGE_UNSPECIFIED,
+               {"libx264", "0", "ultrafast"});
+    rewrite_with_index_last(folder.path("faststart.mp4"), folder.path("index-last.mp4"));
+    ToolRun piped = run({"-", "out.mp4"}, folder.path("index-last.mp4"));
+    EXPECT_EQ(piped.status, kExitInput);
+    EXPECT_NE(piped.err.find("'-' is an MP4 whose index (moov) comes after its media, and such a file cannot be "
+                             "read from a pipe: give its file name instead, or move the index to the front first "
+                             "with 'ffmpeg -i IN -c copy -movflags +faststart OUT'"),
+              std::string::npos)
+        << piped.err;
+    ToolRun by_name = run({"--scale", "1", "index-last.mp4", "out.mp4"});
+    EXPECT_EQ(by_name.status, 0) << by_name.err;
+
+    // MPEG-4 Part 2 in MP4 has no place for the range: the values stay full range, unmarked.
+    write_clip(folder.path("full.mkv"), OutputKind::Mkv, 32, 18, 2, false, AVCOL_RANGE_JPEG);
+    ToolRun full = run({"--codec", "mpeg4", "full.mkv", "full.mp4"});
+    EXPECT_EQ(full.status, 0) << full.err;
+    EXPECT_NE(full.err.find("note: MP4 output left out the full-range mark: the picture keeps its full-range "
+                            "values, which players without the mark show as limited range"),
+              std::string::npos)
+        << full.err;
+}
