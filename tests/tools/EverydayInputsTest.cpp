@@ -250,7 +250,7 @@ TEST_F(EverydayInputsTest, HiddenColourOfTransparentPixelsStaysHidden)
             edge_pixels += p[3] > 0 && p[3] < 255;
         }
     EXPECT_GT(edge_pixels, 20) << "the disc has soft edges";
-    EXPECT_LE(most_green, 2) << "green leaked into the visible edge";
+    EXPECT_LE(most_green, 2) << "green leaked into the visible edge, up to " << most_green;
 
     // Opaque pixels keep exactly the colour they have without an alpha channel.
     RgbaImage opaque = render_sample_scene(30, 18, 0);
@@ -274,8 +274,10 @@ TEST_F(EverydayInputsTest, ScalesAboveTwoSharpenOnce)
         lowest = std::min<int>(lowest, wide.pixels[i]);
         highest = std::max<int>(highest, wide.pixels[i]);
     }
-    EXPECT_GE(lowest, 80) << "red 128 went down to " << lowest;
-    EXPECT_LE(highest, 176) << "red 128 went up to " << highest;
+    // Eight passes of edge refinement alone spread red over 66-195; the one unsharp mask adds a
+    // little to that, while one in every pass spread it over the whole 0-255.
+    EXPECT_GE(lowest, 40) << "red 128 went down to " << lowest;
+    EXPECT_LE(highest, 216) << "red 128 went up to " << highest;
 }
 
 TEST_F(EverydayInputsTest, ColourProfileTravelsWithThePicture)

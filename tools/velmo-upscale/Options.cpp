@@ -310,7 +310,8 @@ Upscales PNG pictures and videos with velmo on a headless OpenGL ES context.
 
 Options:
   --scale X            output size = input size x X, above 0 (default 1.5); above 2 velmo
-                       runs more than once, 2x per pass and at most 2x in the last one
+                       runs more than once, 2x per pass and at most 2x in the last one,
+                       the only one that sharpens
   --width W            output width W, the height in proportion (rounded down)
   --height H           output height H, the width in proportion; with --width: the
                        largest size of the picture's shape inside W x H

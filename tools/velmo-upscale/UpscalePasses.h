@@ -1,5 +1,6 @@
 // One or more velmo instances in a row, each at most 2x, that together draw a frame at the
-// planned output size; checked against the context's texture limit before any frame is decoded.
+// planned output size, sharpening only in the last; checked against the context's texture limit
+// before any frame is decoded.
 #pragma once
 
 #include <memory>
