@@ -1,7 +1,7 @@
 // velmo_quality_bench: shrinks photographs by 2 and by 1.5 with area averaging, scales them back
 // with velmo and with libswscale's filters, and prints the mean PSNR and SSIM of each method
-// against the originals as a Markdown table, then a table of a few methods' x2 luma PSNR per
-// photograph. With --zoom it also writes magnified crops of the first two photographs' centres:
+// against the originals as a Markdown table; then the same by 4, velmo in two passes as
+// velmo-upscale runs them; then a table of a few methods' x2 luma PSNR per photograph. With --zoom it also writes magnified crops of the first two photographs' centres:
 // original, Lanczos and velmo's default side by side, x2, a row for each.
 #include <cstdio>
 #include <cstring>
@@ -25,6 +25,8 @@ extern "C" {
 #include "PngIo.h"
 #include "QualityMetrics.h"
 #include "RgbaImage.h"
+#include "ScalePlan.h"
+#include "UpscalePasses.h"
 #include "VelmoUpscaler.h"
 
 using namespace velmo_upscale;
@@ -85,10 +87,10 @@ RgbaImage sws_scale_rgb(const RgbaImage& source, int width, int height, int flag
     return result;
 }
 
-// The largest top-left part whose sides divide by 6, so that both factors give whole sizes.
-RgbaImage crop_to_sixes(const RgbaImage& image)
+// The largest top-left part whose sides divide by 12, so that all three factors give whole sizes.
+RgbaImage crop_to_twelves(const RgbaImage& image)
 {
-    RgbaImage result(image.width - image.width % 6, image.height - image.height % 6);
+    RgbaImage result(image.width - image.width % 12, image.height - image.height % 12);
     for (int y = 0; y < result.height; ++y)
         std::memcpy(result.at(0, y), image.at(0, y), static_cast<size_t>(result.width) * 4);
     return result;
@@ -112,6 +114,54 @@ RgbaImage upscale(const Method& method, const RgbaImage& small, int width, int h
     upscaler.upscale(small, result);
     for (size_t i = 3; i < result.pixels.size(); i += 4)
         result.pixels[i] = 255;
+    return result;
+}
+
+// By 4 in two passes of 2x: velmo-upscale's passes, of which only the last sharpens, or (for
+// comparison) two instances that each sharpen.
+RgbaImage upscale_by_four(const Method& method, const RgbaImage& small, const EglSession& session,
+                          const std::string& config, bool sharpen_each_pass)
+{
+    if (method.sws_flags != 0)
+        return sws_scale_rgb(small, small.width * 4, small.height * 4, method.sws_flags);
+    Options options;
+    options.level = method.level;
+    options.sharpness = 0.0f;
+    options.smooth = method.smooth;
+    RgbaImage result;
+    if (sharpen_each_pass) {
+        RgbaImage between;
+        VelmoUpscaler first(options, config, small.width, small.height, 2.0f);
+        first.upscale(small, between);
+        VelmoUpscaler second(options, config, between.width, between.height, 2.0f);
+        second.upscale(between, result);
+    } else {
+        options.scale = 4.0f;
+        ScalePlan plan = plan_scale(options, small.width, small.height, "photograph");
+        UpscalePasses passes(session, options, config, small.width, small.height, plan, "the photograph");
+        passes.upscale(small, result);
+    }
+    for (size_t i = 3; i < result.pixels.size(); i += 4)
+        result.pixels[i] = 255;
+    return result;
+}
+
+// The x4 rows: libswscale's filters and velmo's levels without smoothing, plus velmo's default
+// sharpened in both passes, which is what sharpening only once avoids.
+struct FourMethod {
+    Method method;
+    bool sharpen_each_pass = false;
+};
+
+std::vector<FourMethod> four_methods(const std::vector<Method>& list)
+{
+    std::vector<FourMethod> result;
+    for (const Method& method : list)
+        if (!method.smooth)
+            result.push_back({method, false});
+    for (const Method& method : list)
+        if (method.sws_flags == 0 && method.level == 2 && !method.smooth)
+            result.push_back({{method.name + ", sharpened in both passes", 0, 2, false}, true});
     return result;
 }
 
@@ -177,6 +227,19 @@ void print_table(const std::vector<Method>& list, const std::map<std::string, Su
     }
 }
 
+void print_four_table(const std::vector<FourMethod>& list, const std::map<std::string, Sums>& sums)
+{
+    std::printf("\nx4, each photograph shrunk by 4; velmo in two passes of 2x, sharpening in the last one only "
+                "unless the row says otherwise:\n\n");
+    std::printf("| method | x4 PSNR Y (dB) | x4 PSNR RGB (dB) | x4 SSIM Y |\n");
+    std::printf("|---|---:|---:|---:|\n");
+    for (const FourMethod& four : list) {
+        const Sums& s = sums.at(four.method.name);
+        std::printf("| %s | %.2f | %.2f | %.4f |\n", four.method.name.c_str(), s.total.psnr_luma / s.count,
+                    s.total.psnr_rgb / s.count, s.total.ssim_luma / s.count);
+    }
+}
+
 // The methods compared photograph by photograph: the weakest and the best linear filter, velmo's
 // default and velmo without sharpening.
 const char* const kPerPhotoMethods[] = {"libswscale bilinear", "libswscale Lanczos",
@@ -232,10 +295,12 @@ int main(int argc, char** argv)
         const std::vector<Method> list = methods();
         const float factors[2] = {2.0f, 1.5f};
         std::map<std::string, Sums> sums[2];
+        const std::vector<FourMethod> by_four = four_methods(list);
+        std::map<std::string, Sums> four_sums;
         std::vector<std::map<std::string, double>> luma_psnr_x2(photos.size());
         std::vector<std::vector<RgbaImage>> zoom_rows;
         for (size_t p = 0; p < photos.size(); ++p) {
-            RgbaImage original = crop_to_sixes(read_png(photos[p]).image);
+            RgbaImage original = crop_to_twelves(read_png(photos[p]).image);
             std::fprintf(stderr, "velmo_quality_bench: %s (%dx%d)\n", photos[p].c_str(), original.width,
                          original.height);
             for (int f = 0; f < 2; ++f) {
@@ -262,11 +327,22 @@ int main(int argc, char** argv)
                 if (static_cast<int>(p) < kZoomRows && f == 0)
                     zoom_rows.push_back({original, std::move(lanczos), std::move(velmo_default)});
             }
+            RgbaImage quarter = sws_scale_rgb(original, original.width / 4, original.height / 4, SWS_AREA);
+            for (const FourMethod& four : by_four) {
+                Scores scores = velmo_bench::score(
+                    original, upscale_by_four(four.method, quarter, session, config, four.sharpen_each_pass));
+                Sums& s = four_sums[four.method.name];
+                s.total.psnr_luma += scores.psnr_luma;
+                s.total.psnr_rgb += scores.psnr_rgb;
+                s.total.ssim_luma += scores.ssim_luma;
+                ++s.count;
+            }
         }
         std::printf("GL renderer: %s\n\n", session.renderer().c_str());
         if (!zoom_path.empty())
             write_zoom(zoom_path, zoom_rows);
         print_table(list, sums, static_cast<int>(photos.size()));
+        print_four_table(by_four, four_sums);
         print_per_photo_table(photos, luma_psnr_x2);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "velmo_quality_bench: %s\n", error.what());
