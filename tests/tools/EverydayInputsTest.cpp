@@ -12,44 +12,34 @@
 #include <vector>
 
 #include "DecodedVideo.h"
+#include "FirstStreamCopy.h"
 #include "PngIo.h"
 #include "SampleScene.h"
 #include "ScratchFolder.h"
 #include "ToolError.h"
+#include "ToolRun.h"
 #include "VideoWriter.h"
 
 using namespace velmo_upscale;
 using velmo_upscale_test::decode_video;
 using velmo_upscale_test::ScratchFolder;
+using velmo_upscale_test::shell_quoted;
+using velmo_upscale_test::ToolRun;
 
 namespace {
 
 const bool kQuietFfmpeg = (set_ffmpeg_verbosity(false), true);
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& text)
-{
-    std::string result = "'";
-    for (char c : text)
-        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return result + "'";
-}
 
 class EverydayInputsTest : public ::testing::Test {
 protected:
     // The tool run in the scratch folder, standard input from `input` through a pipe.
     ToolRun run(const std::vector<std::string>& arguments, const std::string& input = "/dev/null")
     {
-        std::string command = "cd " + quoted(folder.path()) + " && cat " + quoted(input) + " | " +
-                              quoted(VELMO_UPSCALE_PATH) + " -y --config-dir " + quoted(streams.path());
+        std::string command = "cd " + shell_quoted(folder.path()) + " && cat " + shell_quoted(input) + " | " +
+                              shell_quoted(VELMO_UPSCALE_PATH) + " -y --config-dir " + shell_quoted(streams.path());
         for (const std::string& argument : arguments)
-            command += " " + quoted(argument);
-        command += " >" + quoted(streams.path("out")) + " 2>" + quoted(streams.path("err"));
+            command += " " + shell_quoted(argument);
+        command += " >" + shell_quoted(streams.path("out")) + " 2>" + shell_quoted(streams.path("err"));
         int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ScratchFolder::read(streams.path("out")),
                 ScratchFolder::read(streams.path("err"))};
@@ -79,34 +69,6 @@ void write_clip(const std::string& path, OutputKind kind, int width, int height,
         writer.write_frame(frame, i);
     }
     writer.finish();
-}
-
-// The same MP4 with its index after the media, as muxers write it unless told to move it.
-void rewrite_with_index_last(const std::string& from, const std::string& to)
-{
-    AVFormatContext* input = nullptr;
-    ASSERT_EQ(avformat_open_input(&input, from.c_str(), nullptr, nullptr), 0);
-    ASSERT_GE(avformat_find_stream_info(input, nullptr), 0);
-    AVFormatContext* output = nullptr;
-    ASSERT_GE(avformat_alloc_output_context2(&output, nullptr, "mp4", to.c_str()), 0);
-    AVStream* stream = avformat_new_stream(output, nullptr);
-    avcodec_parameters_copy(stream->codecpar, input->streams[0]->codecpar);
-    stream->time_base = input->streams[0]->time_base;
-    ASSERT_GE(avio_open(&output->pb, to.c_str(), AVIO_FLAG_WRITE), 0);
-    ASSERT_GE(avformat_write_header(output, nullptr), 0);
-    AVPacket* packet = av_packet_alloc();
-    while (av_read_frame(input, packet) >= 0) {
-        if (packet->stream_index == 0) {
-            av_packet_rescale_ts(packet, input->streams[0]->time_base, stream->time_base);
-            av_interleaved_write_frame(output, packet);
-        }
-        av_packet_unref(packet);
-    }
-    av_packet_free(&packet);
-    av_write_trailer(output);
-    avio_closep(&output->pb);
-    avformat_free_context(output);
-    avformat_close_input(&input);
 }
 
 // Red and blue columns of one value, green in stripes: the edge refinement moves all three channels
@@ -324,7 +286,8 @@ TEST_F(EverydayInputsTest, MessagesSayWhatHappenedAndWhatToDo)
     // Noise keeps the file larger than what FFmpeg holds back of a pipe, which would hide the fault.
     write_clip(folder.path("faststart.mp4"), OutputKind::Mp4, 96, 54, 24, true, AVCOL_RANGE_UNSPECIFIED,
                {"libx264", "0", "ultrafast"});
-    rewrite_with_index_last(folder.path("faststart.mp4"), folder.path("index-last.mp4"));
+    // Muxed again with FFmpeg's defaults, which put the index after the media.
+    velmo_upscale_test::copy_first_stream(folder.path("faststart.mp4"), folder.path("index-last.mp4"), "mp4");
     ToolRun piped = run({"-", "out.mp4"}, folder.path("index-last.mp4"));
     EXPECT_EQ(piped.status, kExitInput);
     EXPECT_NE(piped.err.find("'-' is an MP4 whose index (moov) comes after its media, and such a file cannot be "

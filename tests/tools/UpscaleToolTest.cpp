@@ -22,9 +22,11 @@
 #include "Png16.h"
 #include "SampleScene.h"
 #include "DecodedVideo.h"
+#include "FirstStreamCopy.h"
 #include "RichSamples.h"
 #include "ScratchFolder.h"
 #include "ToolError.h"
+#include "ToolRun.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
 #include "velmo/velmo_api.h"
@@ -34,26 +36,14 @@ using velmo_upscale_test::decode_video;
 using velmo_upscale_test::DecodedVideo;
 using velmo_upscale_test::sample_font;
 using velmo_upscale_test::ScratchFolder;
+using velmo_upscale_test::shell_quoted;
+using velmo_upscale_test::ToolRun;
 using velmo_upscale_test::write_hdr10_mkv;
 using velmo_upscale_test::write_rich_mkv;
 
 namespace {
 
 const bool kQuietFfmpeg = (set_ffmpeg_verbosity(false), true);
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string shell_quoted(const std::string& argument)
-{
-    std::string result = "'";
-    for (char c : argument)
-        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return result + "'";
-}
 
 // A generated clip of this size and length, at 24 frames per second.
 SampleClip sample_clip(int width, int height, int frames, bool with_audio)
@@ -204,33 +194,6 @@ public:
 private:
     AVFormatContext* _format = nullptr;
 };
-
-// The first stream of `from` as a bare elementary stream, whose only metadata is what the video
-// bitstream itself carries.
-void write_elementary_stream(const std::string& from, const std::string& to, const char* muxer)
-{
-    OpenedFile input(from);
-    ASSERT_TRUE(input.is_open());
-    AVFormatContext* output = nullptr;
-    ASSERT_GE(avformat_alloc_output_context2(&output, nullptr, muxer, to.c_str()), 0);
-    AVStream* stream = avformat_new_stream(output, nullptr);
-    avcodec_parameters_copy(stream->codecpar, input->streams[0]->codecpar);
-    stream->time_base = input->streams[0]->time_base;
-    ASSERT_GE(avio_open(&output->pb, to.c_str(), AVIO_FLAG_WRITE), 0);
-    ASSERT_GE(avformat_write_header(output, nullptr), 0);
-    AVPacket* packet = av_packet_alloc();
-    while (av_read_frame(const_cast<AVFormatContext*>(input.operator->()), packet) >= 0) {
-        if (packet->stream_index == 0) {
-            av_packet_rescale_ts(packet, input->streams[0]->time_base, stream->time_base);
-            av_interleaved_write_frame(output, packet);
-        }
-        av_packet_unref(packet);
-    }
-    av_packet_free(&packet);
-    av_write_trailer(output);
-    avio_closep(&output->pb);
-    avformat_free_context(output);
-}
 
 double mean_level(const RgbaImage& image)
 {
@@ -855,7 +818,8 @@ TEST_F(UpscaleToolTest, TenBitHdrStaysTenBitWithItsMetadata)
     }
 
     // HDR10 metadata that only the HEVC bitstream carries reaches the container as well.
-    write_elementary_stream(folder.path("out.mp4"), folder.path("bare.hevc"), "hevc");
+    // A bare elementary stream, whose only metadata is what the video bitstream itself carries.
+    velmo_upscale_test::copy_first_stream(folder.path("out.mp4"), folder.path("bare.hevc"), "hevc");
     ToolRun bare = run({folder.path("bare.hevc"), folder.path("from-bare.mkv")});
     ASSERT_EQ(bare.status, 0) << bare.err;
     OpenedFile from_bare(folder.path("from-bare.mkv"));
