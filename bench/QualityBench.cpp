@@ -1,8 +1,9 @@
 // velmo_quality_bench: shrinks photographs by 2 and by 1.5 with area averaging, scales them back
 // with velmo and with libswscale's filters, and prints the mean PSNR and SSIM of each method
 // against the originals as a Markdown table; then the same by 4, velmo in two passes as
-// velmo-upscale runs them; then a table of a few methods' x2 luma PSNR per photograph. With --zoom it also writes magnified crops of the first two photographs' centres:
-// original, Lanczos and velmo's default side by side, x2, a row for each.
+// velmo-upscale runs them; then a table of a few methods' x2 luma PSNR per photograph. With
+// --zoom it also writes magnified crops of the first two photographs' centres: original, Lanczos
+// and velmo's default side by side, x2, a row for each.
 #include <cstdio>
 #include <cstring>
 #include <exception>

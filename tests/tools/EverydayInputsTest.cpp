@@ -150,6 +150,41 @@ bool write_png_with_profile(const std::string& path, const RgbaImage& image, con
     return std::fclose(file) == 0;
 }
 
+// A grey JPEG from FFmpeg's encoder, with `profile` in an APP2 segment right after the start
+// marker, where cameras and phones put theirs.
+std::string jpeg_with_profile(int width, int height, const std::vector<png_byte>& profile)
+{
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
+    AVCodecContext* encoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* packet = av_packet_alloc();
+    std::string bytes;
+    if (encoder && frame && packet) {
+        encoder->width = frame->width = width;
+        encoder->height = frame->height = height;
+        encoder->pix_fmt = AV_PIX_FMT_YUVJ444P;
+        frame->format = AV_PIX_FMT_YUVJ444P;
+        encoder->time_base = AVRational{1, 1};
+        if (avcodec_open2(encoder, codec, nullptr) == 0 && av_frame_get_buffer(frame, 0) == 0) {
+            for (int plane = 0; plane < 3; ++plane)
+                for (int y = 0; y < height; ++y)
+                    std::fill_n(frame->data[plane] + y * frame->linesize[plane], width, plane ? 128 : 90);
+            if (avcodec_send_frame(encoder, frame) == 0 && avcodec_send_frame(encoder, nullptr) == 0 &&
+                avcodec_receive_packet(encoder, packet) == 0)
+                bytes.assign(reinterpret_cast<const char*>(packet->data), static_cast<size_t>(packet->size));
+        }
+    }
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    avcodec_free_context(&encoder);
+    if (bytes.size() < 2)
+        return "";
+    std::string segment = std::string("ICC_PROFILE") + '\0' + '\1' + '\1' + std::string(profile.begin(), profile.end());
+    size_t length = segment.size() + 2;
+    std::string app2 = std::string("\xFF\xE2") + static_cast<char>(length >> 8) + static_cast<char>(length & 0xFF);
+    return bytes.substr(0, 2) + app2 + segment + bytes.substr(2);
+}
+
 // The colour labels of a PNG file: its ICC profile's name and bytes, and whether it says sRGB.
 struct ColourLabels {
     std::string profile_name;
@@ -252,6 +287,16 @@ TEST_F(EverydayInputsTest, ColourProfileTravelsWithThePicture)
     ColourLabels labels = colour_labels(folder.path("out.png"));
     EXPECT_EQ(labels.profile, profile);
     EXPECT_EQ(labels.profile_name, "Wide display");
+    EXPECT_FALSE(labels.srgb);
+
+    // A photograph's profile, as FFmpeg decodes it, goes the same way.
+    std::string jpeg = jpeg_with_profile(16, 8, profile);
+    ASSERT_FALSE(jpeg.empty());
+    folder.write("photo.jpg", jpeg);
+    result = run({"photo.jpg", "photo.png"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    labels = colour_labels(folder.path("photo.png"));
+    EXPECT_EQ(labels.profile, profile);
     EXPECT_FALSE(labels.srgb);
 
     save_png(folder.path("plain.png"), render_sample_scene(20, 12, 0), false);

@@ -57,9 +57,13 @@ public:
             throw ToolError(kExitInput, "no picture in '" + _input.path() + "' could be decoded");
         RgbaImage next;
         if (_video->read_frame(next, pts))
-            throw ToolError(kExitUsage, "'" + _input.path() + "' is a video; write it to a .mp4, .mkv or .y4m file");
+            throw ToolError(kExitUsage,
+                            "'" + _input.path() + "' is a video; write it to a .mp4, .mkv or .y4m file");
         for (size_t i = 3; i < picture.image.pixels.size() && !picture.has_alpha; i += 4)
             picture.has_alpha = picture.image.pixels[i] != 255;
+        // A photograph's profile (Display P3, Adobe RGB) describes the decoded RGB as well.
+        picture.profile.bytes = _video->icc_profile();
+        picture.profile.name = "ICC profile";
         return picture;
     }
 

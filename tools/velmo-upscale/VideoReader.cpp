@@ -208,6 +208,8 @@ bool VideoReader::read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& o
     }
     convert(frame);
     pts = next_pts();
+    const AVFrameSideData* icc = av_frame_get_side_data(_decoded.get(), AV_FRAME_DATA_ICC_PROFILE);
+    _icc_profile.assign(icc ? icc->data : nullptr, icc ? icc->data + icc->size : nullptr);
     av_frame_unref(_decoded.get());
     return true;
 }

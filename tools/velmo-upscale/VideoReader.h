@@ -57,6 +57,8 @@ public:
     // Why the video ended before its end (a read error, or a file cut short of what its index
     // lists); empty when it ended as it should. Read once read_frame has returned false.
     const std::string& ended_early() const { return _ended_early; }
+    // The ICC profile the last frame delivered carried (a JPEG's, say); empty when none.
+    const std::vector<uint8_t>& icc_profile() const { return _icc_profile; }
 
 private:
     void open_or_close();
@@ -97,6 +99,7 @@ private:
     bool _segment_beyond_end = false; // a Matroska file shorter than its header says
     bool _media_before_index = false; // an MP4 on a pipe read past its samples to its index
     std::string _ended_early;
+    std::vector<uint8_t> _icc_profile;
     VideoInfo _info;
 };
 
