@@ -64,7 +64,7 @@ TEST_F(VelmoUpscaleElementTest, FramesMatchWhatTheCInterfaceDraws)
     const RgbaImage picture = random_image(40, 30, 7);
     const ImageTolerance within_one{1, 1.0, 1.0, true};
 
-    UpscalePipeline defaults(config_property());
+    UpscaleHarness defaults(config_property());
     RgbaImage first = defaults.upscale(picture);
     ASSERT_EQ(first.width, 60) << defaults.error();
     EXPECT_TRUE(images_match("gst_defaults", first, velmo_draws(picture, element_defaults(), 1.5f), within_one));
@@ -77,7 +77,7 @@ TEST_F(VelmoUpscaleElementTest, FramesMatchWhatTheCInterfaceDraws)
     tuned.sigma_r = 0.5f;
     tuned.enable_edge_adaptive = false;
     tuned.enable_face_protection = true;
-    UpscalePipeline tuned_pipeline(config_property() +
+    UpscaleHarness tuned_pipeline(config_property() +
                                    " scale=2 sharpness=3 smooth=true sigma-s=1.5 sigma-r=0.5 edge-adaptive=false "
                                    "face-protection=true");
     EXPECT_TRUE(images_match("gst_tuned", tuned_pipeline.upscale(picture), velmo_draws(picture, tuned, 2.0f),
@@ -85,7 +85,7 @@ TEST_F(VelmoUpscaleElementTest, FramesMatchWhatTheCInterfaceDraws)
 
     velmo_init_params plain = element_defaults();
     plain.priority = 0;
-    UpscalePipeline plain_pipeline(config_property() + " priority=0 scale=1.25");
+    UpscaleHarness plain_pipeline(config_property() + " priority=0 scale=1.25");
     EXPECT_TRUE(images_match("gst_plain", plain_pipeline.upscale(picture), velmo_draws(picture, plain, 1.25f),
                              within_one));
 }
@@ -140,7 +140,7 @@ TEST_F(VelmoUpscaleElementTest, CapsCarryTheTruncatedSizeBothWays)
 // size, and each is velmo's picture.
 TEST_F(VelmoUpscaleElementTest, SizeAndScaleChangeMidStream)
 {
-    UpscalePipeline pipeline(config_property());
+    UpscaleHarness pipeline(config_property());
     const RgbaImage small = random_image(32, 24, 1);
     const RgbaImage large = random_image(48, 36, 2);
     const ImageTolerance within_one{1, 1.0, 1.0, true};
@@ -196,7 +196,7 @@ TEST_F(VelmoUpscaleElementTest, RepeatedRunsKeepOneInstanceAtATime)
 TEST_F(VelmoUpscaleElementTest, AsksForOpenGlEsWhereGStreamerWouldPickDesktopGl)
 {
     g_unsetenv("GST_GL_API");
-    UpscalePipeline pipeline(config_property());
+    UpscaleHarness pipeline(config_property());
     EXPECT_EQ(pipeline.upscale(random_image(8, 8, 3)).width, 12) << pipeline.error();
     GstGLContext* context = nullptr;
     g_object_get(pipeline.element(), "context", &context, nullptr);
