@@ -51,7 +51,7 @@ constexpr const char* kCaps =
 const velmo_gst::VelmoSettings kDefaults;
 
 // The scale's range: above 0, so that frame sizes with an output exist, and up to three passes of
-// 2x, which keeps a 720p frame's output inside the 16384-pixel textures that common drivers take.
+// 2x, which keeps a 1080p frame's output inside the 16384-pixel textures that common drivers take.
 constexpr float kMinScale = 0.01f;
 constexpr float kMaxScale = 8.0f;
 
@@ -76,7 +76,7 @@ GType priority_type()
         {0, "Never upscale: a plain stretch to the output size", "never"},
         {1, "Upscale only frames larger than 1024x576", "large-frames"},
         {2, "Always upscale", "always"},
-        {3, "Never upscale, as never (velmo's second value for it)", "stretch"},
+        {3, "Never upscale, the same as never (velmo has both values)", "stretch"},
         {0, nullptr, nullptr},
     };
     static const GType type = g_enum_register_static("GstVelmoUpscalePriority", values);
