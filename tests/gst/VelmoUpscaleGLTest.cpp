@@ -197,8 +197,8 @@ TEST_F(VelmoUpscaleElementTest, CapsCarryTheTruncatedSizeBothWays)
     gst_object_unref(element);
 }
 
-// A new input size mid-stream and a new scale while playing both give frames of the new output
-// size, and each is velmo's picture.
+// A new input size mid-stream and a new scale while playing (also one that needs another number of
+// passes) both give frames of the new output size, and each is velmo's picture.
 TEST_F(VelmoUpscaleElementTest, SizeAndScaleChangeMidStream)
 {
     UpscaleHarness pipeline(config_property());
@@ -217,6 +217,17 @@ TEST_F(VelmoUpscaleElementTest, SizeAndScaleChangeMidStream)
     velmo_init_params strong = element_defaults();
     strong.sr_level = 1;
     EXPECT_TRUE(images_match("gst_relevelled", pipeline.upscale(large), velmo_draws(large, strong, 2.0f),
+                             within_one)) << pipeline.error();
+    // From one pass to two and back.
+    g_object_set(pipeline.element(), "scale", 2.5f, nullptr);
+    velmo_init_params unsharpened = element_defaults();
+    unsharpened.sr_level = 0;
+    unsharpened.custom_sharpness = 0.0f;
+    RgbaImage doubled = velmo_draws(large, unsharpened, 2.0f);
+    EXPECT_TRUE(images_match("gst_two_passes", pipeline.upscale(large), velmo_draws(doubled, strong, 1.25f),
+                             within_one)) << pipeline.error();
+    g_object_set(pipeline.element(), "scale", 1.5f, nullptr);
+    EXPECT_TRUE(images_match("gst_one_pass_again", pipeline.upscale(large), velmo_draws(large, strong, 1.5f),
                              within_one)) << pipeline.error();
 }
 
