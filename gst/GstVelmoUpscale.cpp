@@ -41,11 +41,47 @@ enum {
     PROP_CONFIG_DIR,
 };
 
+// Progressive frames only: velmo would scale the two fields of an interlaced frame woven together,
+// so such streams fail to negotiate and need a deinterlacer in front.
 constexpr const char* kCaps =
     "video/x-raw(" GST_CAPS_FEATURE_MEMORY_GL_MEMORY "), format=(string)RGBA, width=(int)[1, MAX], "
-    "height=(int)[1, MAX], framerate=(fraction)[0/1, MAX], texture-target=(string)2D";
+    "height=(int)[1, MAX], framerate=(fraction)[0/1, MAX], texture-target=(string)2D, "
+    "interlace-mode=(string)progressive";
 
 const velmo_gst::VelmoSettings kDefaults;
+
+// The scale's range: above 0, so that frame sizes with an output exist, and up to three passes of
+// 2x, which keeps a 1080p frame's output inside the 16384-pixel textures that common drivers take.
+constexpr float kMinScale = 0.01f;
+constexpr float kMaxScale = 8.0f;
+
+// The values of level and priority as enums, so that gst-launch takes their names as well as the
+// numbers velmo uses for them.
+GType level_type()
+{
+    static const GEnumValue values[] = {
+        {0, "Custom: the strength the sharpness property gives", "custom"},
+        {1, "Strong sharpening (2.0)", "strong"},
+        {2, "Medium sharpening (1.5)", "medium"},
+        {3, "Light sharpening (1.0)", "light"},
+        {0, nullptr, nullptr},
+    };
+    static const GType type = g_enum_register_static("GstVelmoUpscaleLevel", values);
+    return type;
+}
+
+GType priority_type()
+{
+    static const GEnumValue values[] = {
+        {0, "Never upscale: a plain stretch to the output size", "never"},
+        {1, "Upscale only frames larger than 1024x576", "large-frames"},
+        {2, "Always upscale", "always"},
+        {3, "Never upscale, the same as never (velmo has both values)", "stretch"},
+        {0, nullptr, nullptr},
+    };
+    static const GType type = g_enum_register_static("GstVelmoUpscalePriority", values);
+    return type;
+}
 
 velmo_gst::VelmoSettings settings_of(GstVelmoUpscale* self)
 {
@@ -74,7 +110,7 @@ void set_property(GObject* object, guint id, const GValue* value, GParamSpec* ps
         settings.scale = g_value_get_float(value);
         break;
     case PROP_LEVEL:
-        settings.level = g_value_get_int(value);
+        settings.level = g_value_get_enum(value);
         break;
     case PROP_SHARPNESS:
         settings.sharpness = g_value_get_float(value);
@@ -91,7 +127,7 @@ void set_property(GObject* object, guint id, const GValue* value, GParamSpec* ps
         settings.sigma_r = g_value_get_float(value);
         break;
     case PROP_PRIORITY:
-        settings.priority = g_value_get_int(value);
+        settings.priority = g_value_get_enum(value);
         break;
     case PROP_EDGE_ADAPTIVE:
         settings.edge_adaptive = g_value_get_boolean(value);
@@ -126,7 +162,7 @@ void get_property(GObject* object, guint id, GValue* value, GParamSpec* pspec)
         g_value_set_float(value, settings.scale);
         break;
     case PROP_LEVEL:
-        g_value_set_int(value, settings.level);
+        g_value_set_enum(value, settings.level);
         break;
     case PROP_SHARPNESS:
         g_value_set_float(value, settings.sharpness);
@@ -141,7 +177,7 @@ void get_property(GObject* object, guint id, GValue* value, GParamSpec* pspec)
         g_value_set_float(value, settings.sigma_r);
         break;
     case PROP_PRIORITY:
-        g_value_set_int(value, settings.priority);
+        g_value_set_enum(value, settings.priority);
         break;
     case PROP_EDGE_ADAPTIVE:
         g_value_set_boolean(value, settings.edge_adaptive);
@@ -317,14 +353,15 @@ static void gst_velmo_upscale_class_init(GstVelmoUpscaleClass* klass)
         object_class, PROP_SCALE,
         g_param_spec_float("scale", "Scale",
                            "Output size = input size x scale, each side truncated to whole pixels (takes effect at "
-                           "the next frame, the output caps change with it)",
-                           0.0f, 2.0f, kDefaults.scale, flags));
+                           "the next frame, the output caps change with it); above 2 in several velmo passes, "
+                           "only the last one sharpening",
+                           kMinScale, kMaxScale, kDefaults.scale, flags));
     g_object_class_install_property(
         object_class, PROP_LEVEL,
-        g_param_spec_int("level", "Sharpening level",
-                         "Sharpening: 1 strong (2.0), 2 medium (1.5), 3 light (1.0); 0 uses the sharpness property "
-                         "(setting sharpness sets 0)",
-                         0, 3, kDefaults.level, flags));
+        g_param_spec_enum("level", "Sharpening level",
+                          "Sharpening: 1 strong (2.0), 2 medium (1.5), 3 light (1.0); 0 uses the sharpness property "
+                          "(setting sharpness sets 0)",
+                          level_type(), kDefaults.level, flags));
     g_object_class_install_property(
         object_class, PROP_SHARPNESS,
         g_param_spec_float("sharpness", "Sharpness",
@@ -344,10 +381,10 @@ static void gst_velmo_upscale_class_init(GstVelmoUpscaleClass* klass)
                            kDefaults.sigma_r, flags));
     g_object_class_install_property(
         object_class, PROP_PRIORITY,
-        g_param_spec_int("priority", "Priority",
-                         "When velmo upscales: 2 always; 1 only frames larger than 1024x576; 0 or 3 never (a plain "
-                         "stretch to the output size)",
-                         0, 3, kDefaults.priority, flags));
+        g_param_spec_enum("priority", "Priority",
+                          "When velmo upscales: 2 always; 1 only frames larger than 1024x576; 0 or 3 never (a plain "
+                          "stretch to the output size)",
+                          priority_type(), kDefaults.priority, flags));
     g_object_class_install_property(
         object_class, PROP_EDGE_ADAPTIVE,
         g_param_spec_boolean("edge-adaptive", "Edge-adaptive",
@@ -360,6 +397,9 @@ static void gst_velmo_upscale_class_init(GstVelmoUpscaleClass* klass)
         object_class, PROP_CONFIG_DIR,
         g_param_spec_string("config-dir", "Configuration folder",
                             "Folder where velmo writes configure.ini (default: ~/.cache/velmo)", nullptr, flags));
+
+    gst_type_mark_as_plugin_api(level_type(), static_cast<GstPluginAPIFlags>(0));
+    gst_type_mark_as_plugin_api(priority_type(), static_cast<GstPluginAPIFlags>(0));
 
     gst_element_class_set_static_metadata(element_class, "velmo upscaler", "Filter/Effect/Video/Scaler",
                                           "Upscales video with velmo's edge-adaptive super-resolution and sharpening "

@@ -1,7 +1,10 @@
-// One velmo instance for the stream on GStreamer's GL thread: created for the frame size and
-// settings, replaced when they change, every frame drawn by velmo and copied into the buffer.
+// The velmo instances for the stream on GStreamer's GL thread (one per pass, one pass up to 2x):
+// created for the frame size and settings, replaced when they change, every frame drawn by velmo
+// and copied into the buffer.
 #include "VelmoStream.h"
 
+#include "PassPlan.h"
+#include "ScaleCaps.h"
 #include "velmo/velmo_api.h"
 
 GST_DEBUG_CATEGORY_EXTERN(velmo_upscale_debug);
@@ -42,76 +45,117 @@ VelmoStream::~VelmoStream()
 
 void VelmoStream::release()
 {
-    if (!_instance)
-        return;
-    velmo_release(_instance);
-    _instance = nullptr;
+    for (Pass& pass : _passes)
+        velmo_release(pass.instance);
+    _passes.clear();
 }
 
-std::string VelmoStream::create(const VelmoSettings& settings, int width, int height)
+std::string VelmoStream::create(const VelmoSettings& settings, int width, int height, const std::vector<float>& scales)
 {
     std::string folder = config_folder(settings.config_dir);
-    velmo_init_params params = settings.init_params(folder.c_str());
-    _instance = velmo_init(&params);
-    if (!_instance)
-        return "velmo_init failed";
-    int32_t result = velmo_set_input_props(_instance, width, height, settings.scale);
-    if (result == VELMO_ERROR_CONFIG_FILE) {
-        // The file is for a separate engine; velmo works on without it.
-        GST_WARNING("velmo could not write configure.ini into '%s'", folder.c_str());
-    } else if (result != VELMO_OK) {
-        release();
-        return "velmo_set_input_props refused " + size_text(width, height) + " (result " + std::to_string(result) + ")";
+    int pass_width = width;
+    int pass_height = height;
+    bool config_written = true;
+    for (size_t i = 0; i < scales.size(); ++i) {
+        // Passes before the last draw unsharpened: sharpening each pass would compound.
+        VelmoSettings pass_settings = settings;
+        if (i + 1 < scales.size()) {
+            pass_settings.level = 0;
+            pass_settings.sharpness = 0.0f;
+        }
+        velmo_init_params params = pass_settings.init_params(folder.c_str());
+        void* instance = velmo_init(&params);
+        if (!instance) {
+            release();
+            return "velmo_init failed";
+        }
+        _passes.push_back(Pass{instance, pass_width, pass_height, scales[i]});
+        int32_t result = velmo_set_input_props(instance, pass_width, pass_height, scales[i]);
+        if (result == VELMO_ERROR_CONFIG_FILE) {
+            config_written = false;
+        } else if (result != VELMO_OK) {
+            release();
+            return "velmo_set_input_props refused " + size_text(pass_width, pass_height) + " (result " +
+                   std::to_string(result) + ")";
+        }
+        GST_INFO("new velmo instance for %dx%d at scale %g", pass_width, pass_height, static_cast<double>(scales[i]));
+        pass_width = scaled_length(pass_width, scales[i]);
+        pass_height = scaled_length(pass_height, scales[i]);
     }
+    // The file is for a separate engine; velmo works on without it.
+    if (!config_written)
+        GST_WARNING("velmo could not write configure.ini into '%s'", folder.c_str());
     _settings = settings;
     _width = width;
     _height = height;
-    GST_INFO("new velmo instance for %dx%d at scale %g", width, height, static_cast<double>(settings.scale));
     return {};
+}
+
+std::string VelmoStream::rescale(const std::vector<float>& scales)
+{
+    for (size_t i = 0; i < scales.size(); ++i) {
+        Pass& pass = _passes[i];
+        if (pass.scale == scales[i])
+            continue;
+        int32_t result = velmo_set_input_props(pass.instance, pass.width, pass.height, scales[i]);
+        if (result != VELMO_OK)
+            return "velmo refused the scale " + std::to_string(scales[i]) + " (result " + std::to_string(result) + ")";
+        pass.scale = scales[i];
+    }
+    return {};
+}
+
+std::string VelmoStream::process(Pass& pass, GLuint input, velmo_output_frame& out)
+{
+    velmo_input_frame in = {};
+    in.width = pass.width;
+    in.height = pass.height;
+    in.texid = static_cast<int32_t>(input);
+    in.tex_type = 0;
+    // While velmo sets itself up it hands the input back; the frame goes in again until velmo
+    // has drawn it, so every buffer leaving the element is velmo's picture.
+    for (int submissions = 1;; ++submissions) {
+        int32_t result = velmo_process(pass.instance, &in, &out);
+        if (result != VELMO_OK)
+            return process_error(result);
+        if (out.texid != in.texid)
+            return {};
+        if (submissions == kMaxSetupSubmissions)
+            return "velmo still passes frames through after " + std::to_string(submissions) + " submissions";
+    }
 }
 
 std::string VelmoStream::draw(const VelmoSettings& settings, GLuint input, int width, int height, GLuint output,
                               int output_width, int output_height)
 {
+    std::vector<float> scales = pass_scales(width, height, settings.scale);
+    if (scales.empty())
+        return "the scale " + std::to_string(settings.scale) + " leaves nothing of a " + size_text(width, height) +
+               " frame";
     // velmo records the frame size and its settings once per instance; only the scale can change
     // on a running one.
     VelmoSettings rescaled = _settings;
     rescaled.scale = settings.scale;
-    if (_instance && (width != _width || height != _height || !settings.draws_like(rescaled)))
+    if (!_passes.empty() && (width != _width || height != _height || scales.size() != _passes.size() ||
+                             !settings.draws_like(rescaled)))
         release();
-    if (!_instance) {
-        std::string error = create(settings, width, height);
+    std::string error = _passes.empty() ? create(settings, width, height, scales) : rescale(scales);
+    if (!error.empty())
+        return error;
+    _settings.scale = settings.scale;
+
+    velmo_output_frame out = {};
+    GLuint texture = input;
+    for (Pass& pass : _passes) {
+        error = process(pass, texture, out);
         if (!error.empty())
             return error;
-    } else if (settings.scale != _settings.scale) {
-        int32_t result = velmo_set_input_props(_instance, width, height, settings.scale);
-        if (result != VELMO_OK)
-            return "velmo refused the scale " + std::to_string(settings.scale) + " (result " +
-                   std::to_string(result) + ")";
-        _settings.scale = settings.scale;
-    }
-
-    velmo_input_frame in = {};
-    in.width = width;
-    in.height = height;
-    in.texid = static_cast<int32_t>(input);
-    in.tex_type = 0;
-    velmo_output_frame out = {};
-    // While velmo sets itself up it hands the input back; the frame goes in again until velmo
-    // has drawn it, so every buffer leaving the element is velmo's picture.
-    for (int submissions = 1;; ++submissions) {
-        int32_t result = velmo_process(_instance, &in, &out);
-        if (result != VELMO_OK)
-            return process_error(result);
-        if (out.texid != in.texid)
-            break;
-        if (submissions == kMaxSetupSubmissions)
-            return "velmo still passes frames through after " + std::to_string(submissions) + " submissions";
+        texture = static_cast<GLuint>(out.texid);
     }
     if (out.width != output_width || out.height != output_height)
         return "velmo drew " + size_text(out.width, out.height) + " for an output buffer of " +
                size_text(output_width, output_height);
-    copy(static_cast<GLuint>(out.texid), output, out.width, out.height);
+    copy(texture, output, out.width, out.height);
     return {};
 }
 

@@ -1,11 +1,13 @@
-// One velmo instance for the stream on GStreamer's GL thread: created for the frame size and
-// settings, replaced when they change, every frame drawn by velmo and copied into the buffer.
+// The velmo instances for the stream on GStreamer's GL thread (one per pass, one pass up to 2x):
+// created for the frame size and settings, replaced when they change, every frame drawn by velmo
+// and copied into the buffer.
 #pragma once
 
 #include <gst/gl/gl.h>
 #include <gst/gl/gstglfuncs.h>
 
 #include <string>
+#include <vector>
 
 #include "VelmoSettings.h"
 
@@ -20,20 +22,32 @@ public:
     VelmoStream& operator=(const VelmoStream&) = delete;
 
     // Upscales the RGBA 2D texture `input` (width x height) at settings.scale into `output`,
-    // whose size must be velmo's output size. A new instance is made first when the frame size
-    // or a setting other than the scale changed; a new scale goes to the running instance. Returns an empty text, or what went wrong.
+    // whose size must be velmo's output size. Above 2x the passes run one after the other on the
+    // GPU, each drawing from the previous one's texture; only the last one sharpens, so the
+    // sharpening is applied once. New instances are made first when the frame size, the number of
+    // passes or a setting other than the scale changed; a new scale goes to the running instances.
+    // Returns an empty text, or what went wrong.
     std::string draw(const VelmoSettings& settings, GLuint input, int width, int height, GLuint output,
                      int output_width, int output_height);
 
-    // Releases the instance (the next draw creates one).
+    // Releases the instances (the next draw creates them).
     void release();
 
 private:
-    std::string create(const VelmoSettings& settings, int width, int height);
+    struct Pass {
+        void* instance;
+        int width;  // the pass's input size
+        int height;
+        float scale;
+    };
+
+    std::string create(const VelmoSettings& settings, int width, int height, const std::vector<float>& scales);
+    std::string rescale(const std::vector<float>& scales);
+    std::string process(Pass& pass, GLuint input, velmo_output_frame& out);
     void copy(GLuint source, GLuint target, int width, int height);
 
     GstGLContext* _context;
-    void* _instance = nullptr;
+    std::vector<Pass> _passes;
     VelmoSettings _settings;
     int _width = 0;
     int _height = 0;

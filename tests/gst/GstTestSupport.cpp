@@ -1,8 +1,7 @@
 // GStreamer for the element's tests: the build tree's plugin, a headless GL context, pipelines
-// run to their end, frames pushed in and pulled out.
+// run to their end, frames pushed in and pulled out on GStreamer's test harness.
 #include "GstTestSupport.h"
 
-#include <gst/app/app.h>
 #include <gst/video/video.h>
 
 #include <cstring>
@@ -62,46 +61,47 @@ GstElement* parse_pipeline(const std::string& description)
     return pipeline;
 }
 
-UpscalePipeline::UpscalePipeline(const std::string& element_properties)
+UpscaleHarness::UpscaleHarness(const std::string& element_properties)
 {
-    _pipeline = parse_pipeline("appsrc name=in format=time ! glupload ! velmoupscale name=up " + element_properties +
-                               " ! gldownload ! video/x-raw,format=RGBA ! appsink name=out sync=false");
-    _source = gst_bin_get_by_name(GST_BIN(_pipeline), "in");
-    _element = gst_bin_get_by_name(GST_BIN(_pipeline), "up");
-    _sink = gst_bin_get_by_name(GST_BIN(_pipeline), "out");
-    gst_element_set_state(_pipeline, GST_STATE_PLAYING);
+    _harness = gst_harness_new_parse(
+        ("glupload ! velmoupscale name=up " + element_properties + " ! gldownload ! capsfilter caps=video/x-raw,format=RGBA").c_str());
+    // The harness keeps no bus; one of our own collects the elements' errors.
+    _bus = gst_bus_new();
+    gst_element_set_bus(_harness->element, _bus);
+    _element = gst_bin_get_by_name(GST_BIN(_harness->element), "up");
 }
 
-UpscalePipeline::~UpscalePipeline()
+UpscaleHarness::~UpscaleHarness()
 {
-    gst_element_set_state(_pipeline, GST_STATE_NULL);
-    gst_object_unref(_source);
     gst_object_unref(_element);
-    gst_object_unref(_sink);
-    gst_object_unref(_pipeline);
+    gst_harness_teardown(_harness);
+    gst_object_unref(_bus);
 }
 
-RgbaImage UpscalePipeline::upscale(const RgbaImage& picture)
+RgbaImage UpscaleHarness::upscale(const RgbaImage& picture, const std::string& caps_fields)
 {
-    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGBA", "width", G_TYPE_INT,
-                                        picture.width, "height", G_TYPE_INT, picture.height, "framerate",
-                                        GST_TYPE_FRACTION, 10, 1, nullptr);
-    gst_app_src_set_caps(GST_APP_SRC(_source), caps);
-    gst_caps_unref(caps);
+    std::string caps = "video/x-raw,format=RGBA,width=" + std::to_string(picture.width) +
+                       ",height=" + std::to_string(picture.height) + ",framerate=10/1" + caps_fields;
+    if (caps != _caps) {
+        gst_harness_set_src_caps_str(_harness, caps.c_str());
+        _caps = caps;
+    }
     GstBuffer* buffer = gst_buffer_new_memdup(picture.pixels.data(), picture.pixels.size());
     GST_BUFFER_PTS(buffer) = static_cast<GstClockTime>(_frames) * GST_SECOND / 10;
     GST_BUFFER_DURATION(buffer) = GST_SECOND / 10;
     ++_frames;
-    gst_app_src_push_buffer(GST_APP_SRC(_source), buffer);
+    _flow = gst_harness_push(_harness, buffer);
 
     RgbaImage result;
-    GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(_sink), 120 * GST_SECOND);
-    if (!sample)
+    GstBuffer* output = gst_harness_try_pull(_harness);
+    if (!output)
         return result;
+    GstCaps* output_caps = gst_pad_get_current_caps(_harness->sinkpad);
     GstVideoInfo info;
-    gst_video_info_from_caps(&info, gst_sample_get_caps(sample));
+    gst_video_info_from_caps(&info, output_caps);
+    gst_caps_unref(output_caps);
     GstVideoFrame frame;
-    if (gst_video_frame_map(&frame, &info, gst_sample_get_buffer(sample), GST_MAP_READ)) {
+    if (gst_video_frame_map(&frame, &info, output, GST_MAP_READ)) {
         result = RgbaImage(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info));
         const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
         const auto* rows = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
@@ -109,14 +109,13 @@ RgbaImage UpscalePipeline::upscale(const RgbaImage& picture)
             std::memcpy(result.at(0, y), rows + static_cast<size_t>(y) * stride, static_cast<size_t>(result.width) * 4);
         gst_video_frame_unmap(&frame);
     }
-    gst_sample_unref(sample);
+    gst_buffer_unref(output);
     return result;
 }
 
-std::string UpscalePipeline::error() const
+std::string UpscaleHarness::error() const
 {
-    GstBus* bus = gst_element_get_bus(_pipeline);
-    GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
+    GstMessage* message = gst_bus_pop_filtered(_bus, GST_MESSAGE_ERROR);
     std::string text;
     if (message) {
         GError* error = nullptr;
@@ -125,7 +124,6 @@ std::string UpscalePipeline::error() const
         g_error_free(error);
         gst_message_unref(message);
     }
-    gst_object_unref(bus);
     return text;
 }
 

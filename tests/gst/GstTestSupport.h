@@ -1,7 +1,8 @@
 // GStreamer for the element's tests: the build tree's plugin, a headless GL context, pipelines
-// run to their end, frames pushed in and pulled out.
+// run to their end, frames pushed in and pulled out on GStreamer's test harness.
 #pragma once
 
+#include <gst/check/gstharness.h>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
@@ -23,27 +24,31 @@ std::string run_to_end(GstElement* pipeline, int timeout_seconds = 60);
 // A pipeline from a gst-launch description; fails the test when it cannot be built.
 GstElement* parse_pipeline(const std::string& description);
 
-// appsrc (RGBA system memory, named "in") -> glupload -> velmoupscale (named "up") ->
-// gldownload -> appsink (RGBA, named "out"), in PLAYING.
-class UpscalePipeline {
+// velmoupscale (named "up") between glupload and gldownload on GStreamer's test harness: frames go
+// in as RGBA system memory and come out the same way, in PLAYING from the start.
+class UpscaleHarness {
 public:
-    explicit UpscalePipeline(const std::string& element_properties);
-    ~UpscalePipeline();
-    UpscalePipeline(const UpscalePipeline&) = delete;
-    UpscalePipeline& operator=(const UpscalePipeline&) = delete;
+    explicit UpscaleHarness(const std::string& element_properties);
+    ~UpscaleHarness();
+    UpscaleHarness(const UpscaleHarness&) = delete;
+    UpscaleHarness& operator=(const UpscaleHarness&) = delete;
 
     GstElement* element() const { return _element; }
-    // Pushes one picture (caps follow its size) and returns the frame that comes out; an empty
-    // image when none came within two minutes (sanitized builds on a busy machine are slow).
-    RgbaImage upscale(const RgbaImage& picture);
-    // The pipeline's first error message, or "".
+    // Pushes one picture (caps follow its size, and `caps_fields` are added to them, e.g.
+    // ",interlace-mode=interleaved") and returns the frame that comes out; an empty image when none
+    // came. The push runs through all three elements before it returns.
+    RgbaImage upscale(const RgbaImage& picture, const std::string& caps_fields = "");
+    // What the last push returned.
+    GstFlowReturn last_flow() const { return _flow; }
+    // The first error message the elements posted, or "".
     std::string error() const;
 
 private:
-    GstElement* _pipeline = nullptr;
-    GstElement* _source = nullptr;
+    GstHarness* _harness = nullptr;
+    GstBus* _bus = nullptr;
     GstElement* _element = nullptr;
-    GstElement* _sink = nullptr;
+    std::string _caps;
+    GstFlowReturn _flow = GST_FLOW_OK;
     int _frames = 0;
 };
 

@@ -64,7 +64,7 @@ TEST_F(VelmoUpscaleElementTest, FramesMatchWhatTheCInterfaceDraws)
     const RgbaImage picture = random_image(40, 30, 7);
     const ImageTolerance within_one{1, 1.0, 1.0, true};
 
-    UpscalePipeline defaults(config_property());
+    UpscaleHarness defaults(config_property());
     RgbaImage first = defaults.upscale(picture);
     ASSERT_EQ(first.width, 60) << defaults.error();
     EXPECT_TRUE(images_match("gst_defaults", first, velmo_draws(picture, element_defaults(), 1.5f), within_one));
@@ -77,7 +77,7 @@ TEST_F(VelmoUpscaleElementTest, FramesMatchWhatTheCInterfaceDraws)
     tuned.sigma_r = 0.5f;
     tuned.enable_edge_adaptive = false;
     tuned.enable_face_protection = true;
-    UpscalePipeline tuned_pipeline(config_property() +
+    UpscaleHarness tuned_pipeline(config_property() +
                                    " scale=2 sharpness=3 smooth=true sigma-s=1.5 sigma-r=0.5 edge-adaptive=false "
                                    "face-protection=true");
     EXPECT_TRUE(images_match("gst_tuned", tuned_pipeline.upscale(picture), velmo_draws(picture, tuned, 2.0f),
@@ -85,9 +85,70 @@ TEST_F(VelmoUpscaleElementTest, FramesMatchWhatTheCInterfaceDraws)
 
     velmo_init_params plain = element_defaults();
     plain.priority = 0;
-    UpscalePipeline plain_pipeline(config_property() + " priority=0 scale=1.25");
+    UpscaleHarness plain_pipeline(config_property() + " priority=0 scale=1.25");
     EXPECT_TRUE(images_match("gst_plain", plain_pipeline.upscale(picture), velmo_draws(picture, plain, 1.25f),
                              within_one));
+}
+
+// Above 2x the element runs velmo passes of 2 and one last pass, as velmo-upscale does; only the
+// last sharpens (sharpening every pass would compound). The ends of the scale's range draw too.
+TEST_F(VelmoUpscaleElementTest, ScalesAboveTwoRunSeveralPassesSharpeningOnce)
+{
+    const RgbaImage picture = random_image(40, 30, 5);
+    const ImageTolerance within_one{1, 1.0, 1.0, true};
+    UpscaleHarness passes(config_property() + " scale=3.5");
+    RgbaImage shown = passes.upscale(picture);
+    ASSERT_EQ(shown.width, 140) << passes.error();
+    ASSERT_EQ(shown.height, 105);
+    velmo_init_params unsharpened = element_defaults();
+    unsharpened.sr_level = 0;
+    unsharpened.custom_sharpness = 0.0f;
+    RgbaImage doubled = velmo_draws(picture, unsharpened, 2.0f);
+    EXPECT_TRUE(images_match("gst_passes", shown, velmo_draws(doubled, element_defaults(), 1.75f), within_one));
+
+    GParamSpecFloat* scale = G_PARAM_SPEC_FLOAT(
+        g_object_class_find_property(G_OBJECT_GET_CLASS(passes.element()), "scale"));
+    ASSERT_GT(scale->minimum, 0.0f);
+    UpscaleHarness smallest(config_property() + " scale=" + std::to_string(scale->minimum));
+    RgbaImage tiny = smallest.upscale(random_image(200, 100, 6));
+    EXPECT_EQ(tiny.width, 2) << smallest.error();
+    EXPECT_EQ(tiny.height, 1);
+    UpscaleHarness largest(config_property() + " scale=" + std::to_string(scale->maximum));
+    RgbaImage huge = largest.upscale(random_image(5, 4, 8));
+    EXPECT_EQ(huge.width, static_cast<int>(5 * scale->maximum)) << largest.error();
+    EXPECT_EQ(huge.height, static_cast<int>(4 * scale->maximum));
+}
+
+// level and priority take their names, as gst-launch passes them, and velmo's numbers.
+TEST_F(VelmoUpscaleElementTest, LevelAndPriorityTakeNamesAndNumbers)
+{
+    GstElement* element = gst_element_factory_make("velmoupscale", nullptr);
+    ASSERT_NE(element, nullptr);
+    struct Case {
+        const char* property;
+        const char* text;
+        int value;
+    };
+    for (const Case& c : {Case{"level", "strong", 1}, Case{"level", "light", 3}, Case{"level", "0", 0},
+                          Case{"level", "2", 2}, Case{"priority", "large-frames", 1}, Case{"priority", "never", 0},
+                          Case{"priority", "3", 3}, Case{"priority", "always", 2}}) {
+        gst_util_set_object_arg(G_OBJECT(element), c.property, c.text);
+        int value = -1;
+        g_object_get(element, c.property, &value, nullptr);
+        EXPECT_EQ(value, c.value) << c.property << "=" << c.text;
+    }
+    gst_object_unref(element);
+}
+
+// Interlaced frames do not negotiate (velmo would scale the woven fields); progressive ones do.
+TEST_F(VelmoUpscaleElementTest, RefusesInterlacedFrames)
+{
+    const RgbaImage picture = random_image(16, 12, 9);
+    UpscaleHarness interlaced(config_property());
+    EXPECT_EQ(interlaced.upscale(picture, ",interlace-mode=interleaved").width, 0);
+    EXPECT_EQ(interlaced.last_flow(), GST_FLOW_NOT_NEGOTIATED);
+    UpscaleHarness progressive(config_property());
+    EXPECT_EQ(progressive.upscale(picture, ",interlace-mode=progressive").width, 24) << progressive.error();
 }
 
 // The caps of the other pad, as the element answers a caps query.
@@ -136,11 +197,11 @@ TEST_F(VelmoUpscaleElementTest, CapsCarryTheTruncatedSizeBothWays)
     gst_object_unref(element);
 }
 
-// A new input size mid-stream and a new scale while playing both give frames of the new output
-// size, and each is velmo's picture.
+// A new input size mid-stream and a new scale while playing (also one that needs another number of
+// passes) both give frames of the new output size, and each is velmo's picture.
 TEST_F(VelmoUpscaleElementTest, SizeAndScaleChangeMidStream)
 {
-    UpscalePipeline pipeline(config_property());
+    UpscaleHarness pipeline(config_property());
     const RgbaImage small = random_image(32, 24, 1);
     const RgbaImage large = random_image(48, 36, 2);
     const ImageTolerance within_one{1, 1.0, 1.0, true};
@@ -156,6 +217,17 @@ TEST_F(VelmoUpscaleElementTest, SizeAndScaleChangeMidStream)
     velmo_init_params strong = element_defaults();
     strong.sr_level = 1;
     EXPECT_TRUE(images_match("gst_relevelled", pipeline.upscale(large), velmo_draws(large, strong, 2.0f),
+                             within_one)) << pipeline.error();
+    // From one pass to two and back.
+    g_object_set(pipeline.element(), "scale", 2.5f, nullptr);
+    velmo_init_params unsharpened = element_defaults();
+    unsharpened.sr_level = 0;
+    unsharpened.custom_sharpness = 0.0f;
+    RgbaImage doubled = velmo_draws(large, unsharpened, 2.0f);
+    EXPECT_TRUE(images_match("gst_two_passes", pipeline.upscale(large), velmo_draws(doubled, strong, 1.25f),
+                             within_one)) << pipeline.error();
+    g_object_set(pipeline.element(), "scale", 1.5f, nullptr);
+    EXPECT_TRUE(images_match("gst_one_pass_again", pipeline.upscale(large), velmo_draws(large, strong, 1.5f),
                              within_one)) << pipeline.error();
 }
 
@@ -196,7 +268,7 @@ TEST_F(VelmoUpscaleElementTest, RepeatedRunsKeepOneInstanceAtATime)
 TEST_F(VelmoUpscaleElementTest, AsksForOpenGlEsWhereGStreamerWouldPickDesktopGl)
 {
     g_unsetenv("GST_GL_API");
-    UpscalePipeline pipeline(config_property());
+    UpscaleHarness pipeline(config_property());
     EXPECT_EQ(pipeline.upscale(random_image(8, 8, 3)).width, 12) << pipeline.error();
     GstGLContext* context = nullptr;
     g_object_get(pipeline.element(), "context", &context, nullptr);

@@ -1,5 +1,6 @@
 #!/bin/sh
-# gst-inspect-1.0 lists velmoupscale with its GL memory pads and every property with its blurb.
+# gst-inspect-1.0 lists velmoupscale with its GL memory pads (progressive only) and every property with
+# its blurb, level and priority with the names of their values.
 set -u
 out=$(gst-inspect-1.0 velmoupscale) || { echo "gst-inspect-1.0 does not find velmoupscale"; exit 1; }
 for expected in "SINK template: 'sink'" "SRC template: 'src'" "video/x-raw(memory:GLMemory)" "texture-target: 2D" \
@@ -7,6 +8,7 @@ for expected in "SINK template: 'sink'" "SRC template: 'src'" "video/x-raw(memor
     "sharpness           : Sharpening strength" "smooth              : Smooth skin tones" \
     "sigma-s             : How far" "sigma-r             : How different" "priority            : When velmo upscales" \
     "edge-adaptive       : Weight the upscaling" "face-protection     : Sharpen skin tones less" \
-    "config-dir          : Folder where velmo writes configure.ini"; do
+    "config-dir          : Folder where velmo writes configure.ini" "interlace-mode: progressive" \
+    "(1): strong" "(1): large-frames"; do
   printf '%s\n' "$out" | grep -qF -- "$expected" || { echo "missing from gst-inspect-1.0: $expected"; exit 1; }
 done
