@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, everything velmo needs to build, test and run (run as root).
-# With --fuzz also clang and its fuzzing runtime, for the libFuzzer targets of fuzz/; with
-# --benchmarks also the ffmpeg command that scripts/benchmarks.sh measures against.
+# With --fuzz also clang and its fuzzing runtime, for the libFuzzer targets of fuzz/. (--benchmarks,
+# which scripts/benchmarks.sh passes, needs nothing beyond the list: the ffmpeg command it measures
+# against is in it.)
 set -euo pipefail
 
 packages=(
@@ -16,12 +17,11 @@ packages=(
   # the velmoupscale GStreamer plugin, its tests (VP8/Vorbis/WebM, glimagesink) and players
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-gl gstreamer1.0-tools gstreamer1.0-libav gstreamer1.0-x
+  # the user-shader test: FFmpeg's libplacebo filter on Mesa's Vulkan driver (lavapipe)
+  ffmpeg mesa-vulkan-drivers
 )
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
-fi
-if [ "${1:-}" = "--benchmarks" ]; then
-  packages+=(ffmpeg)
 fi
 
 missing=()
