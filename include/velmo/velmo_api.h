@@ -39,8 +39,8 @@
  *    player's (velmo_init creates and velmo_release deletes GL objects, so a context of that
  *    share group must be current for them as well). Different instances may live on different
  *    threads. Nothing in the library starts a thread.
- *  - velmo_version, velmo_result_string and velmo_set_log_callback may be called from any
- *    thread at any time.
+ *  - velmo_version, velmo_result_string, velmo_set_log_callback and velmo_set_log_handler may be
+ *    called from any thread at any time.
  *
  * configure.ini
  *  - The first velmo_set_input_props with a positive size writes <config_dir>/configure.ini, a
@@ -195,8 +195,28 @@ typedef void (*velmo_log_callback)(const char* record, void* user);
  * Process-wide and thread-safe: records are delivered one at a time, and once this call returns
  * the callback it replaced is neither running nor called again. The callback may log or call
  * this function itself; it must not throw and must not wait for another thread that logs
- * through velmo. */
+ * through velmo. It replaces a handler set with velmo_set_log_handler, and is replaced by one. */
 VELMO_API void velmo_set_log_callback(velmo_log_callback callback, void* user);
+
+/* Levels of the log records, from least to most serious (OpenHarmony HiLog's values). The library
+ * writes INFO for the course of normal work (an instance's settings, the GL driver it found, its
+ * release), WARN for what it worked around (a shader compiler's message, smoothing that fell back
+ * to a copy) and ERROR for failures (usually paired with a failing result code). */
+enum {
+    VELMO_LOG_DEBUG = 3,
+    VELMO_LOG_INFO = 4,
+    VELMO_LOG_WARN = 5,
+    VELMO_LOG_ERROR = 6,
+    VELMO_LOG_FATAL = 7
+};
+
+/* Receives one log record as velmo_log_callback does, with its level (one of VELMO_LOG_*). */
+typedef void (*velmo_log_handler)(int32_t level, const char* record, void* user);
+
+/* velmo_set_log_callback for a handler that also takes each record's level: the same records, the
+ * same texts and the same promises. NULL restores standard error. Whichever of the two setters was
+ * called last decides where records go. */
+VELMO_API void velmo_set_log_handler(velmo_log_handler handler, void* user);
 
 #ifdef __cplusplus
 }
