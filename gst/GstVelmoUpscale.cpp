@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ScaleCaps.h"
+#include "VelmoLog.h"
 #include "VelmoSettings.h"
 #include "VelmoStream.h"
 
@@ -343,6 +344,7 @@ static void gst_velmo_upscale_class_init(GstVelmoUpscaleClass* klass)
     GstGLFilterClass* filter_class = GST_GL_FILTER_CLASS(klass);
 
     GST_DEBUG_CATEGORY_INIT(velmo_upscale_debug, "velmoupscale", 0, "velmo upscaling element");
+    velmo_gst::log_velmo_to_debug_category();
 
     object_class->set_property = set_property;
     object_class->get_property = get_property;

@@ -120,7 +120,8 @@ void GRFRenderNodeBilateral::set_texel_size(float width, float height)
     _texel_width = width;
     _texel_height = height;
     if (!(width > 0.0f && height > 0.0f))
-        GRF_LOG("bilateral image size %f x %f is not positive: the node copies its input\n", width, height);
+        GRF_LOG_AT(GRFLogLevel::warn, "bilateral image size %f x %f is not positive: the node copies its input\n",
+                   width, height);
 }
 
 void GRFRenderNodeBilateral::set_params(float sigma_s, float sigma_r)
@@ -128,7 +129,8 @@ void GRFRenderNodeBilateral::set_params(float sigma_s, float sigma_r)
     _sigma_s = sigma_s;
     _sigma_r = sigma_r;
     if (!(sigma_s > 0.0f && sigma_r > 0.0f))
-        GRF_LOG("bilateral sigmas %f and %f are not positive: the node copies its input\n", sigma_s, sigma_r);
+        GRF_LOG_AT(GRFLogLevel::warn, "bilateral sigmas %f and %f are not positive: the node copies its input\n",
+                   sigma_s, sigma_r);
 }
 
 } // namespace kx_velmo

@@ -84,7 +84,7 @@ void SrRenderCommon::set_sr_enabled_status(bool status)
         return;
     _sr_enabled_status.store(status);
     _sr_status_changed.store(true);
-    grf_log_log(GRF_FILE_BASENAME, "set_sr_enabled_status", 999, "sr status has changed.\n");
+    grf_log_at(GRFLogLevel::info, GRF_FILE_BASENAME, "set_sr_enabled_status", 999, "sr status has changed.\n");
 }
 
 void SrRenderCommon::set_input_texid(int texid)
@@ -126,7 +126,8 @@ void SrRenderCommon::release_tex_and_canvas()
     delete_and_clear(_bilateral_texture);
     _input_texture2D.reset();
     delete_and_clear(_output_texture);
-    grf_log_log(GRF_FILE_BASENAME, "release_tex_and_canvas", 981, "release texture and canvas done.\n");
+    grf_log_at(GRFLogLevel::info, GRF_FILE_BASENAME, "release_tex_and_canvas", 981,
+               "release texture and canvas done.\n");
 }
 
 } // namespace kx_velmo

@@ -243,8 +243,9 @@ void SrRenderOhos::build_base_programs()
         _gl_version = reinterpret_cast<const char*>(version);
     glGetIntegerv(GL_MAJOR_VERSION, &_gl_major_version);
     glGetIntegerv(GL_MINOR_VERSION, &_gl_minor_version);
-    grf_log_log(GRF_FILE_BASENAME, "render_from_texid", 161, "gl render %s vendor %s version %s(%d.%d)",
-                _gl_renderer.c_str(), _gl_vendor.c_str(), _gl_version.c_str(), _gl_major_version, _gl_minor_version);
+    grf_log_at(GRFLogLevel::info, GRF_FILE_BASENAME, "render_from_texid", 161,
+               "gl render %s vendor %s version %s(%d.%d)",
+               _gl_renderer.c_str(), _gl_vendor.c_str(), _gl_version.c_str(), _gl_major_version, _gl_minor_version);
     _base_ready = true;
 }
 
@@ -334,8 +335,8 @@ void SrRenderOhos::create_canvases()
                 node->init();
                 _bilateral_node = std::move(node);
             }
-            grf_log_log(GRF_FILE_BASENAME, "render_from_texid", 315,
-                        "init smooth filter set params: sigma_s %f sigma_r %f\n", _sigma_s, _sigma_r);
+            grf_log_at(GRFLogLevel::info, GRF_FILE_BASENAME, "render_from_texid", 315,
+                       "init smooth filter set params: sigma_s %f sigma_r %f\n", _sigma_s, _sigma_r);
         }
     }
     _canvases_ready = true;

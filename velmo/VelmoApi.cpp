@@ -122,9 +122,9 @@ int32_t set_input_props(SrRenderOhos* sr, int32_t width, int32_t height, float s
     case kx_velmo::ConfigWriteResult::written:
         break;
     }
-    grf_log_log(GRF_FILE_BASENAME, "velmo_set_input_props", 239,
-                "velmo set props: width: %d, height: %d, scale: %d, render: _fast_sr_mode: %d \n", width, height,
-                static_cast<int>(scale), sr->_fast_sr_mode);
+    grf_log_at(GRFLogLevel::info, GRF_FILE_BASENAME, "velmo_set_input_props", 239,
+               "velmo set props: width: %d, height: %d, scale: %d, render: _fast_sr_mode: %d \n", width, height,
+               static_cast<int>(scale), sr->_fast_sr_mode);
     return VELMO_OK;
 }
 
@@ -174,11 +174,11 @@ VELMO_API void* velmo_init(const velmo_init_params* params)
     if (!params)
         return nullptr;
     try {
-        grf_log_log(GRF_FILE_BASENAME, "velmo_init", 85,
-                    "velmo_init version: %s priority: %d sr_level: %d enable_edge_adaptive: %d enable_fast_sr_smooth: "
-                    "%d enable_face_protection: %d\n",
-                    kVersion.c_str(), params->priority, params->sr_level, flag_bit(params->enable_edge_adaptive) ? 1 : 0,
-                    flag_bit(params->enable_fast_sr_smooth) ? 1 : 0, flag_bit(params->enable_face_protection) ? 1 : 0);
+        grf_log_at(GRFLogLevel::info, GRF_FILE_BASENAME, "velmo_init", 85,
+                   "velmo_init version: %s priority: %d sr_level: %d enable_edge_adaptive: %d enable_fast_sr_smooth: "
+                   "%d enable_face_protection: %d\n",
+                   kVersion.c_str(), params->priority, params->sr_level, flag_bit(params->enable_edge_adaptive) ? 1 : 0,
+                   flag_bit(params->enable_fast_sr_smooth) ? 1 : 0, flag_bit(params->enable_face_protection) ? 1 : 0);
         // Owned here until every setting is copied: an allocation failure on the way frees it.
         std::unique_ptr<SrRenderOhos> instance;
         {
@@ -257,7 +257,7 @@ VELMO_API int32_t velmo_release(void* instance)
         return VELMO_OK;
     SrRenderOhos* sr = renderer(instance);
     try {
-        grf_log_log(GRF_FILE_BASENAME, "velmo_release", 292, "velmo_release\n");
+        grf_log_at(GRFLogLevel::info, GRF_FILE_BASENAME, "velmo_release", 292, "velmo_release\n");
         sr->stop_render();
     } catch (...) {
         // Nothing is allowed to cross the C interface; destruction below frees what is left.

@@ -46,7 +46,7 @@ int GPUProgram::link_program()
     if (log_length > 0) {
         std::vector<char> info(static_cast<size_t>(log_length) + 1, '\0');
         glGetProgramInfoLog(_private->name, log_length, nullptr, info.data());
-        GRF_LOG("%s\n", info.data());
+        GRF_LOG_AT(GRFLogLevel::warn, "%s\n", info.data());
     }
     return 0;
 }

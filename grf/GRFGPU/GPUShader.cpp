@@ -120,8 +120,8 @@ int GPUShader::ogl_compile()
     if (log_length > 0) {
         std::vector<char> info(static_cast<size_t>(log_length) + 1, '\0');
         glGetShaderInfoLog(_private->name, log_length, nullptr, info.data());
-        GRF_LOG("Shader Src:\n %s\n", text);
-        GRF_LOG("%s\n", info.data());
+        GRF_LOG_AT(GRFLogLevel::warn, "Shader Src:\n %s\n", text);
+        GRF_LOG_AT(GRFLogLevel::warn, "%s\n", info.data());
     }
     return 0;
 }

@@ -44,8 +44,8 @@ GPUTexture::GPUTexture(GPUTextureType type, int texture_id)
     glTexParameterf(target, GL_TEXTURE_WRAP_S, static_cast<GLfloat>(GL_CLAMP_TO_EDGE));
     glTexParameterf(target, GL_TEXTURE_WRAP_T, static_cast<GLfloat>(GL_CLAMP_TO_EDGE));
     glBindTexture(target, 0);
-    GRF_LOG("GPUTexture gl gen texture status: 0x%X, texture_id: %d\n", static_cast<unsigned>(eglGetError()),
-            static_cast<int>(_private->name));
+    GRF_LOG_AT(GRFLogLevel::info, "GPUTexture gl gen texture status: 0x%X, texture_id: %d\n",
+               static_cast<unsigned>(eglGetError()), static_cast<int>(_private->name));
 }
 
 GPUTexture::~GPUTexture()

@@ -29,6 +29,15 @@
  *  - The output texture belongs to the instance. It is the same texture name on every call,
  *    overwritten by the next velmo_process of that instance and deleted by velmo_release: copy
  *    it if a frame must outlive the next call, and never delete it yourself.
+ *  - The output texture is a GL_TEXTURE_2D created in the caller's context by the first
+ *    velmo_process, with one level (no mipmaps) allocated by glTexImage2D with internal format
+ *    GL_RGBA and type GL_UNSIGNED_BYTE (8 bits per channel; GL reports the internal format as
+ *    GL_RGBA), and created with GL_LINEAR minification and magnification filters and
+ *    GL_CLAMP_TO_EDGE wrapping in S and T. velmo only draws into it and never samples it, so the
+ *    caller may change its sampling state (filters, wrap modes, swizzle) to show it; velmo keeps
+ *    the caller's settings, also when it reallocates level 0 at a new output size. The caller must
+ *    not change its storage: glTexStorage2D would make it impossible to resize, and mipmap levels
+ *    it added would keep the old size after a reallocation.
  *  - velmo_process makes the caller's context, display and surfaces current again before it
  *    returns, on every path. velmo draws only in its own context; the two textures it creates
  *    in the caller's context (one at velmo_init, the output texture on the first frame) leave
@@ -39,13 +48,17 @@
  *    player's (velmo_init creates and velmo_release deletes GL objects, so a context of that
  *    share group must be current for them as well). Different instances may live on different
  *    threads. Nothing in the library starts a thread.
- *  - velmo_version, velmo_result_string and velmo_set_log_callback may be called from any
- *    thread at any time.
+ *  - velmo_version, velmo_result_string, velmo_set_log_callback and velmo_set_log_handler may be
+ *    called from any thread at any time.
  *
  * configure.ini
  *  - The first velmo_set_input_props with a positive size writes <config_dir>/configure.ini, a
  *    plain-text settings file for a separate video-enhancement engine. The library never reads
  *    it back and nothing in it changes what the library does. An existing file is replaced.
+ *  - config_dir must name an existing directory that the process may write in: velmo creates no
+ *    directory. A directory that does not exist, a path that is not a directory, or one the
+ *    process may not write in makes that velmo_set_input_props report -1 (and log "open
+ *    configure.ini failed"); the instance works on normally and the file is not retried.
  *  - config_dir NULL: no file is written; velmo_set_input_props reports -1 once and the
  *    instance works on normally. An empty config_dir names the path "/configure.ini" at the
  *    root of the file system: pass a directory the process owns instead.
@@ -91,7 +104,7 @@ enum {
 
 /* Settings of a new instance (32 bytes). */
 typedef struct velmo_init_params {
-    /* Directory that receives configure.ini; copied. NULL behaves like an unwritable directory. */
+    /* Existing directory that receives configure.ini; copied. NULL behaves like an unwritable directory. */
     const char* config_dir;
     /* Pipeline choice: 0 never upscales, 2 always, 3 never, any other value upscales frames
      * larger than 1024 x 576 pixels. */
@@ -195,8 +208,28 @@ typedef void (*velmo_log_callback)(const char* record, void* user);
  * Process-wide and thread-safe: records are delivered one at a time, and once this call returns
  * the callback it replaced is neither running nor called again. The callback may log or call
  * this function itself; it must not throw and must not wait for another thread that logs
- * through velmo. */
+ * through velmo. It replaces a handler set with velmo_set_log_handler, and is replaced by one. */
 VELMO_API void velmo_set_log_callback(velmo_log_callback callback, void* user);
+
+/* Levels of the log records, from least to most serious (OpenHarmony HiLog's values). The library
+ * writes INFO for the course of normal work (an instance's settings, the GL driver it found, its
+ * release), WARN for what it worked around (a shader compiler's message, smoothing that fell back
+ * to a copy) and ERROR for failures (usually paired with a failing result code). */
+enum {
+    VELMO_LOG_DEBUG = 3,
+    VELMO_LOG_INFO = 4,
+    VELMO_LOG_WARN = 5,
+    VELMO_LOG_ERROR = 6,
+    VELMO_LOG_FATAL = 7
+};
+
+/* Receives one log record as velmo_log_callback does, with its level (one of VELMO_LOG_*). */
+typedef void (*velmo_log_handler)(int32_t level, const char* record, void* user);
+
+/* velmo_set_log_callback for a handler that also takes each record's level: the same records, the
+ * same texts and the same promises. NULL restores standard error. Whichever of the two setters was
+ * called last decides where records go. */
+VELMO_API void velmo_set_log_handler(velmo_log_handler handler, void* user);
 
 #ifdef __cplusplus
 }

@@ -1,14 +1,23 @@
 // HiLog stand-in: formats the message and writes it to standard error as one line, or hands it
-// to the host's log callback when one is set, like every other record of the library.
+// to the sink the layer above installed (the library's log callback).
 #include "hilog/log.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 
-#include "grf/GRFLog.h"
+#include "hilog/stand_in_sink.h"
 
 namespace {
+
+std::atomic<HiLogStandInSink> installed_sink{nullptr};
+
+bool to_sink(LogLevel level, const char* line)
+{
+    const HiLogStandInSink sink = installed_sink.load();
+    return sink && sink(level, line);
+}
 
 char level_letter(LogLevel level)
 {
@@ -51,12 +60,17 @@ extern "C" int OH_LOG_Print(LogType type, LogLevel level, unsigned int domain, c
         line += message;
         if (line.empty() || line.back() != '\n')
             line += '\n';
-        if (!grf_log_to_host(line.c_str()))
+        if (!to_sink(level, line.c_str()))
             std::fwrite(line.data(), 1, line.size(), stderr);
         return static_cast<int>(line.size());
     } catch (...) {
-        if (grf_log_to_host(message))
+        if (to_sink(level, message))
             return length;
         return std::fprintf(stderr, "%s\n", message);
     }
+}
+
+void hilog_stand_in_set_sink(HiLogStandInSink sink)
+{
+    installed_sink.store(sink);
 }

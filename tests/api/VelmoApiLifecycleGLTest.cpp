@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -123,7 +124,10 @@ TEST_F(VelmoApiGLTest, ConfigDirectoryEndingInSlash)
 
 TEST_F(VelmoApiGLTest, UnwritableConfigDirectoryKeepsSizeAndChoice)
 {
-    for (const char* directory : {"/nonexistent/velmo", static_cast<const char*>(nullptr)}) {
+    // A regular file where the directory should be is no directory either.
+    const std::string file = _config_dir.path() + "/file";
+    std::fclose(std::fopen(file.c_str(), "w"));
+    for (const char* directory : {"/nonexistent/velmo", file.c_str(), static_cast<const char*>(nullptr)}) {
         init(default_params(directory));
         EXPECT_EQ(velmo_set_input_props(_instance, 1280, 720, 1.5f), VELMO_ERROR_CONFIG_FILE);
         EXPECT_EQ(renderer(_instance)->_video_width, 1280);

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "api/VelmoApiTestSupport.h"
 #include "support/StderrCapture.h"
@@ -59,4 +60,59 @@ TEST_F(VelmoApiGLTest, EachCallWritesItsNumberedRecord)
         EXPECT_NE(capture.finish().find(step.record), std::string::npos) << step.step << ": no " << step.record;
     }
     glDeleteTextures(1, &input);
+}
+
+namespace {
+
+struct LeveledRecord {
+    int32_t level;
+    std::string record;
+};
+
+void collect_record(int32_t level, const char* record, void* user)
+{
+    static_cast<std::vector<LeveledRecord>*>(user)->push_back({level, record});
+}
+
+} // namespace
+
+TEST_F(VelmoApiGLTest, LogHandlerReceivesEachRecordsLevel)
+{
+    std::vector<LeveledRecord> records;
+    velmo_test::StderrCapture stderr_capture;
+    velmo_set_log_handler(collect_record, &records);
+    init(default_params(_config_dir.path().c_str(), 2));
+    velmo_set_input_props(_instance, 24, 16, 2.5f);
+    velmo_output_frame out = {};
+    process(-1, 24, 16, out);
+    ASSERT_EQ(velmo_set_input_props(_instance, 24, 16, 1.5f), VELMO_OK);
+    GLuint input = create_empty_texture(24, 16);
+    EXPECT_GE(process_until_drawn(static_cast<int>(input), 24, 16, out), 0);
+    release();
+    velmo_set_log_handler(nullptr, nullptr);
+    glDeleteTextures(1, &input);
+
+    EXPECT_EQ(stderr_capture.finish(), "");
+    const struct {
+        const char* record_start;
+        int32_t level;
+    } expected[] = {
+        {"[VelmoApi.cpp(85)] velmo_init version: ", VELMO_LOG_INFO},
+        {"[VelmoApi.cpp(158)] The scale factor is out of range\n", VELMO_LOG_ERROR},
+        {"[SrRenderOhos.cpp(108)] SrRender input video size invalid", VELMO_LOG_ERROR},
+        {"[VelmoApi.cpp(239)] velmo set props: ", VELMO_LOG_INFO},
+        {"[GPUTexture.cpp(", VELMO_LOG_INFO},
+        {"I/00000/velmo VideoDecoder: GPUVertexArray", VELMO_LOG_INFO},
+        {"[SrRenderOhos.cpp(161)] gl render ", VELMO_LOG_INFO},
+        {"[VelmoApi.cpp(292)] velmo_release\n", VELMO_LOG_INFO},
+    };
+    for (const auto& want : expected) {
+        bool found = false;
+        for (const LeveledRecord& got : records)
+            if (got.record.rfind(want.record_start, 0) == 0) {
+                found = true;
+                EXPECT_EQ(got.level, want.level) << got.record;
+            }
+        EXPECT_TRUE(found) << "no record starting with " << want.record_start;
+    }
 }

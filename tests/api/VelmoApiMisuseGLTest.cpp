@@ -205,3 +205,74 @@ TEST_F(VelmoApiGLTest, SetUpFrameWithoutTextureShowsTheKeptInput)
     EXPECT_EQ(out.texid, static_cast<int>(input));
     glDeleteTextures(1, &input);
 }
+
+namespace {
+
+struct SamplingState {
+    GLint min_filter, mag_filter, wrap_s, wrap_t;
+    bool operator==(const SamplingState& other) const
+    {
+        return min_filter == other.min_filter && mag_filter == other.mag_filter && wrap_s == other.wrap_s &&
+               wrap_t == other.wrap_t;
+    }
+};
+
+SamplingState sampling_state(GLuint texture)
+{
+    SamplingState state = {};
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &state.min_filter);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &state.mag_filter);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &state.wrap_s);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &state.wrap_t);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return state;
+}
+
+} // namespace
+
+// The output texture is what the header says, and the caller's sampling state survives a
+// reallocation at a new output size without changing what velmo draws.
+TEST_F(VelmoApiGLTest, OutputTextureIsMutableRgbaLinearAndKeepsTheCallersSamplingState)
+{
+    const RgbaImage image = velmo_test::random_image(16, 8, 23);
+    GLuint input = create_texture(image);
+    init(default_params(_config_dir.path().c_str(), 2));
+    ASSERT_EQ(velmo_set_input_props(_instance, 16, 8, 2.0f), VELMO_OK);
+    velmo_output_frame out = {};
+    ASSERT_GE(process_until_drawn(static_cast<int>(input), 16, 8, out), 0);
+    const RgbaImage expected = read_texture(static_cast<GLuint>(out.texid), 32, 16);
+    release();
+
+    init(default_params(_config_dir.path().c_str(), 2));
+    ASSERT_EQ(velmo_set_input_props(_instance, 16, 8, 1.5f), VELMO_OK);
+    ASSERT_GE(process_until_drawn(static_cast<int>(input), 16, 8, out), 0);
+    const GLuint output = static_cast<GLuint>(out.texid);
+    EXPECT_EQ(sampling_state(output), (SamplingState{GL_LINEAR, GL_LINEAR, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE}));
+    glBindTexture(GL_TEXTURE_2D, output);
+    GLint internal_format = 0;
+    GLint red_bits = 0;
+    GLint alpha_bits = 0;
+    GLint immutable = 1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &internal_format);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_RED_SIZE, &red_bits);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alpha_bits);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_IMMUTABLE_FORMAT, &immutable);
+    EXPECT_EQ(internal_format, GL_RGBA);
+    EXPECT_EQ(red_bits, 8);
+    EXPECT_EQ(alpha_bits, 8);
+    EXPECT_EQ(immutable, GL_FALSE);
+
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_MIRRORED_REPEAT);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    ASSERT_EQ(velmo_set_input_props(_instance, 16, 8, 2.0f), VELMO_OK);
+    ASSERT_EQ(process(static_cast<int>(input), 16, 8, out), VELMO_OK);
+    ASSERT_EQ(out.texid, static_cast<int>(output));
+    EXPECT_EQ(sampling_state(output), (SamplingState{GL_NEAREST, GL_NEAREST, GL_REPEAT, GL_MIRRORED_REPEAT}));
+    EXPECT_TRUE(velmo_test::images_match("api_output_sampling_state", read_texture(output, 32, 16), expected,
+                                         velmo_test::ImageTolerance::exact()));
+    glDeleteTextures(1, &input);
+}

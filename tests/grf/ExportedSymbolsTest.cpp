@@ -17,7 +17,7 @@ namespace {
 // The external interfaces, by entity: a plain C name, or a C++ class, namespace-level function or
 // datum whose symbols (members, type information, virtual tables) all carry its qualified name.
 const char* const kCommonEntities[] = {
-    "grf_log_log", "velmo_set_log_callback",
+    "grf_log_log", "velmo_set_log_callback", "velmo_set_log_handler",
     "GRF::GRFString", "GRF::GRFThread", "GRF::Matrix<float>", "GRF::Matrix4x4<float>", "GRF::Matrix3x3<float>",
     "GRF::operator*", "GRF::GRF2DCrop",
     // CPU routines and their row kernels.

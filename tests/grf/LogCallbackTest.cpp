@@ -1,5 +1,6 @@
-// velmo_set_log_callback: records reach the host's callback instead of standard error, NULL
-// restores standard error, and a replaced callback is never called again, also under threads.
+// velmo_set_log_callback and velmo_set_log_handler: records reach the host's callback instead of
+// standard error, with their level for a handler, NULL restores standard error, and a replaced
+// receiver is never called again, also under threads.
 #include "grf/GRFLog.h"
 #include "velmo/velmo_api.h"
 
@@ -35,6 +36,32 @@ TEST(LogCallback, RecordsGoToTheCallbackAndNullRestoresStderr)
                   std::fputs(("callback saw: " + received).c_str(), stderr);
               }),
               "[VelmoApi.cpp(86)] to stderr\ncallback saw: [VelmoApi.cpp(85)] to the host 1\n");
+}
+
+namespace {
+
+void append_leveled_record(int32_t level, const char* record, void* user)
+{
+    *static_cast<std::string*>(user) += std::to_string(level) + " " + record;
+}
+
+} // namespace
+
+TEST(LogCallback, HandlerTakesTheLevelAndTheLastSetterDecides)
+{
+    EXPECT_EQ(output_of_child([] {
+                  std::string handled, called;
+                  velmo_set_log_handler(append_leveled_record, &handled);
+                  grf_log_log("Matrix.cpp", "operator*", 217, "shape %d\n", 3);
+                  velmo_set_log_callback(append_record, &called);
+                  grf_log_log("Matrix.cpp", "operator*", 218, "to the callback\n");
+                  velmo_set_log_handler(append_leveled_record, &handled);
+                  velmo_set_log_handler(nullptr, nullptr);
+                  grf_log_log("Matrix.cpp", "operator*", 219, "to stderr\n");
+                  std::fputs(("handler saw: " + handled + "callback saw: " + called).c_str(), stderr);
+              }),
+              "[Matrix.cpp(219)] to stderr\nhandler saw: " + std::to_string(VELMO_LOG_ERROR) +
+                  " [Matrix.cpp(217)] shape 3\ncallback saw: [Matrix.cpp(218)] to the callback\n");
 }
 
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "api/VelmoApiTestSupport.h"
+#include "gst/GstLogCapture.h"
 #include "gst/GstTestSupport.h"
 #include "support/ImageCompare.h"
 #include "support/PlayerGLTest.h"
-#include "support/StderrCapture.h"
 #include "support/TemporaryDirectory.h"
 #include "velmo/velmo_api.h"
 
@@ -237,7 +237,7 @@ TEST_F(VelmoUpscaleElementTest, RepeatedRunsKeepOneInstanceAtATime)
 {
     GstElement* pipeline = parse_pipeline("videotestsrc num-buffers=4 ! video/x-raw,width=24,height=16 ! glupload ! "
                                           "velmoupscale " + config_property() + " ! gldownload ! fakesink");
-    StderrCapture log;
+    GstLogCapture log;
     for (int run = 0; run < 3; ++run)
         EXPECT_EQ(run_to_end(pipeline), "") << "run " << run;
 
