@@ -1,8 +1,30 @@
 // Texture read-back; the texture is attached anew on every read because another context may
 // have drawn into it since, and re-attaching is what makes that content visible here.
-#include "TextureReader.h"
+#include "client/TextureReader.h"
 
-namespace velmo_upscale {
+namespace velmo_client {
+namespace {
+
+// Reads through `framebuffer`; false when it is incomplete. The GL error state is left alone.
+bool read_through(GLuint framebuffer, GLuint texture, int width, int height, RgbaImage& image)
+{
+    if (image.width != width || image.height != height)
+        image = RgbaImage(width, height);
+    GLint previous = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (complete) {
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels.data());
+    }
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
+    return complete;
+}
+
+} // namespace
 
 TextureReader::TextureReader()
 {
@@ -16,18 +38,16 @@ TextureReader::~TextureReader()
 
 bool TextureReader::read(GLuint texture, int width, int height, RgbaImage& image)
 {
-    if (image.width != width || image.height != height)
-        image = RgbaImage(width, height);
-    glBindFramebuffer(GL_FRAMEBUFFER, _framebuffer);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-    bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    if (complete) {
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels.data());
-    }
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    return complete && glGetError() == GL_NO_ERROR;
+    return read_through(_framebuffer, texture, width, height, image) && glGetError() == GL_NO_ERROR;
 }
 
-} // namespace velmo_upscale
+bool read_texture(GLuint texture, int width, int height, RgbaImage& image)
+{
+    GLuint framebuffer = 0;
+    glGenFramebuffers(1, &framebuffer);
+    bool complete = read_through(framebuffer, texture, width, height, image);
+    glDeleteFramebuffers(1, &framebuffer);
+    return complete;
+}
+
+} // namespace velmo_client

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
+#include "client/EglSession.h"
 #include "velmo/SrRenderOhos.h"
 #include "velmo/velmo_api.h"
 
@@ -58,16 +59,14 @@ GLuint make_texture(int width, int height, unsigned seed)
 Player& player()
 {
     static Player* instance = [] {
-        setenv("EGL_PLATFORM", "surfaceless", 0);
         auto* p = new Player;
-        p->display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-        const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 2, EGL_NONE};
-        if (p->display == EGL_NO_DISPLAY || !eglInitialize(p->display, nullptr, nullptr) ||
-            !eglBindAPI(EGL_OPENGL_ES_API) ||
-            (p->context = eglCreateContext(p->display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes)) ==
-                EGL_NO_CONTEXT ||
-            !eglMakeCurrent(p->display, EGL_NO_SURFACE, EGL_NO_SURFACE, p->context)) {
-            std::fprintf(stderr, "velmo fuzz: no surfaceless OpenGL ES 3.2 context (EGL error 0x%x)\n", eglGetError());
+        try {
+            // Never destroyed: the context lives as long as the process.
+            auto* session = new velmo_client::EglSession(2);
+            p->display = session->display();
+            p->context = session->context();
+        } catch (const velmo_client::GpuError& error) {
+            std::fprintf(stderr, "velmo fuzz: no surfaceless OpenGL ES 3.2 context: %s\n", error.what());
             std::abort();
         }
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &p->max_texture_size);

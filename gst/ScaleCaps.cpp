@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "velmo/velmo_api.h"
+
 namespace velmo_gst {
 namespace {
 
@@ -105,10 +107,10 @@ bool transform_length(const GValue* in, GValue* out, GstPadDirection direction, 
 
 int scaled_length(int length, float scale)
 {
-    float product = static_cast<float>(length) * scale;
-    if (!(product >= 1.0f && product < 2147483648.0f))
-        return 0;
-    return static_cast<int>(product);
+    int32_t width = 0;
+    int32_t height = 0;
+    velmo_output_size(length, length, scale, &width, &height);
+    return width;
 }
 
 GstCaps* transform_scaled_caps(GstCaps* caps, GstPadDirection direction, float scale)

@@ -2,6 +2,7 @@
 // settings, replaced when they change, every frame drawn by velmo and copied into the buffer.
 #include "VelmoStream.h"
 
+#include "client/DrawFrame.h"
 #include "velmo/velmo_api.h"
 
 GST_DEBUG_CATEGORY_EXTERN(velmo_upscale_debug);
@@ -9,16 +10,6 @@ GST_DEBUG_CATEGORY_EXTERN(velmo_upscale_debug);
 
 namespace velmo_gst {
 namespace {
-
-// velmo draws from its third or fourth call on an instance; a few more cover any set-up it grows.
-constexpr int kMaxSetupSubmissions = 8;
-
-// The library's own text for the result, with the code for a bug report.
-std::string process_error(int32_t result)
-{
-    return std::string("velmo_process failed: ") + velmo_result_string(result) + " (result " +
-           std::to_string(result) + ")";
-}
 
 std::string size_text(int width, int height)
 {
@@ -96,18 +87,12 @@ std::string VelmoStream::draw(const VelmoSettings& settings, GLuint input, int w
     in.height = height;
     in.texid = static_cast<int32_t>(input);
     in.tex_type = 0;
-    velmo_output_frame out = {};
-    // While velmo sets itself up it hands the input back; the frame goes in again until velmo
-    // has drawn it, so every buffer leaving the element is velmo's picture.
-    for (int submissions = 1;; ++submissions) {
-        int32_t result = velmo_process(_instance, &in, &out);
-        if (result != VELMO_OK)
-            return process_error(result);
-        if (out.texid != in.texid)
-            break;
-        if (submissions == kMaxSetupSubmissions)
-            return "velmo still passes frames through after " + std::to_string(submissions) + " submissions";
-    }
+    // Set-up frames go in again until velmo has drawn them, so every buffer leaving the element
+    // is velmo's picture.
+    const velmo_client::DrawnFrame frame = velmo_client::draw_frame(_instance, in);
+    if (!frame.drawn)
+        return velmo_client::draw_failure(frame);
+    const velmo_output_frame& out = frame.out;
     if (out.width != output_width || out.height != output_height)
         return "velmo drew " + size_text(out.width, out.height) + " for an output buffer of " +
                size_text(output_width, output_height);

@@ -3,17 +3,17 @@
 #include <cstdio>
 #include <memory>
 
-#include "EglSession.h"
 #include "ImageOps.h"
 #include "InputFile.h"
 #include "Jobs.h"
 #include "OutputFile.h"
 #include "PngIo.h"
-#include "StretchBlit.h"
 #include "ScalePlan.h"
+#include "StretchBlit.h"
 #include "ToolError.h"
 #include "UpscalePasses.h"
 #include "VideoReader.h"
+#include "client/EglSession.h"
 
 namespace velmo_upscale {
 

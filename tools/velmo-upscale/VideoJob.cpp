@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "EglSession.h"
 #include "HdrProbe.h"
 #include "ImageOps.h"
 #include "InputFile.h"
@@ -20,6 +19,7 @@
 #include "UpscalePasses.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
+#include "client/EglSession.h"
 
 namespace velmo_upscale {
 namespace {

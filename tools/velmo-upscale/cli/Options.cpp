@@ -283,17 +283,7 @@ bool velmo_upscales(int priority, int width, int height)
 
 velmo_init_params make_init_params(const Options& options, const char* config_dir)
 {
-    velmo_init_params params = {};
-    params.config_dir = config_dir;
-    params.priority = options.priority;
-    params.sr_level = options.level;
-    params.custom_sharpness = options.sharpness;
-    params.enable_edge_adaptive = options.edge_adaptive;
-    params.enable_fast_sr_smooth = options.smooth;
-    params.enable_face_protection = options.face_protection;
-    params.sigma_s = options.sigma_s;
-    params.sigma_r = options.sigma_r;
-    return params;
+    return options.init_params(config_dir);
 }
 
 std::string help_text()

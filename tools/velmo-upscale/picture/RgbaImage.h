@@ -1,22 +1,10 @@
-// An 8-bit RGBA picture in memory, rows top to bottom, the unit every stage of the tool passes on.
+// The tool's picture in memory: the player-side layer's 8-bit RGBA image, rows top to bottom.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <vector>
+#include "client/RgbaImage.h"
 
 namespace velmo_upscale {
 
-struct RgbaImage {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> pixels; // width * height * 4 bytes, no row padding
-
-    RgbaImage() = default;
-    RgbaImage(int w, int h) : width(w), height(h), pixels(static_cast<size_t>(w) * h * 4, 0) {}
-
-    uint8_t* at(int x, int y) { return &pixels[(static_cast<size_t>(y) * width + x) * 4]; }
-    const uint8_t* at(int x, int y) const { return &pixels[(static_cast<size_t>(y) * width + x) * 4]; }
-};
+using velmo_client::RgbaImage;
 
 } // namespace velmo_upscale
