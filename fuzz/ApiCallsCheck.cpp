@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ namespace {
 // The player: one surfaceless ES 3.2 context for the whole process, a few textures of its own and
 // a framebuffer and texture units bound the way a player might leave them.
 struct Player {
+    std::unique_ptr<velmo_client::EglSession> session;
     EGLDisplay display = EGL_NO_DISPLAY;
     EGLContext context = EGL_NO_CONTEXT;
     GLuint framebuffer = 0;
@@ -61,10 +63,9 @@ Player& player()
     static Player* instance = [] {
         auto* p = new Player;
         try {
-            // Never destroyed: the context lives as long as the process.
-            auto* session = new velmo_client::EglSession(2);
-            p->display = session->display();
-            p->context = session->context();
+            p->session = std::make_unique<velmo_client::EglSession>(2);
+            p->display = p->session->display();
+            p->context = p->session->context();
         } catch (const velmo_client::GpuError& error) {
             std::fprintf(stderr, "velmo fuzz: no surfaceless OpenGL ES 3.2 context: %s\n", error.what());
             std::abort();
