@@ -10,15 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "EglSession.h"
 #include "GlCallMeter.h"
-#include "GlTexture.h"
 #include "RgbaImage.h"
 #include "SampleScene.h"
 #include "StretchBlit.h"
+#include "client/DrawFrame.h"
+#include "client/EglSession.h"
+#include "client/GlTexture.h"
 #include "velmo/velmo_api.h"
 
 using namespace velmo_upscale;
+using namespace velmo_client;
 using velmo_bench::MeteredCall;
 
 namespace {
@@ -90,22 +92,18 @@ void BM_BilinearBlitBatched(benchmark::State& state)
 
 void BM_VelmoFrame(benchmark::State& state, int priority, bool smooth)
 {
-    velmo_init_params params = {};
+    velmo_init_params params;
+    velmo_default_params(&params);
     params.config_dir = "/tmp";
     params.priority = priority;
-    params.sr_level = 2;
-    params.enable_edge_adaptive = true;
     params.enable_fast_sr_smooth = smooth;
-    params.sigma_s = 0.8f;
-    params.sigma_r = 1.0f;
     void* instance = velmo_init(&params);
     velmo_set_input_props(instance, kWidth, kHeight, kScale);
     velmo_input_frame in = {kWidth, kHeight, static_cast<int32_t>(g_input->name()), 0, 0};
-    velmo_output_frame out = {};
     // Set-up frames come back passed through; the benchmark starts once velmo draws.
-    for (int i = 0; i < 8 && (velmo_process(instance, &in, &out) != VELMO_OK || out.texid == in.texid); ++i) {
-    }
-    if (out.texid == in.texid || out.width != kOutWidth) {
+    DrawnFrame first = draw_frame(instance, in);
+    velmo_output_frame out = first.out;
+    if (!first.drawn || out.width != kOutWidth) {
         state.SkipWithError("velmo did not start drawing");
         velmo_release(instance);
         return;

@@ -14,12 +14,14 @@
 #include <mutex>
 #include <string>
 
-#include "EglSession.h"
-#include "GlTexture.h"
 #include "SampleScene.h"
+#include "client/DrawFrame.h"
+#include "client/EglSession.h"
+#include "client/GlTexture.h"
 #include "velmo/velmo_api.h"
 
 using namespace velmo_upscale;
+using namespace velmo_client;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -115,20 +117,16 @@ void BM_VelmoProcess(benchmark::State& state, int priority)
 {
     GlTexture input;
     input.upload(g_picture);
-    velmo_init_params params = {};
+    velmo_init_params params;
+    velmo_default_params(&params);
     params.config_dir = "/tmp";
     params.priority = priority;
-    params.sr_level = 2;
-    params.enable_edge_adaptive = true;
-    params.sigma_s = 0.8f;
-    params.sigma_r = 1.0f;
     void* instance = velmo_init(&params);
     velmo_set_input_props(instance, kWidth, kHeight, 1.5f);
     velmo_input_frame in = {kWidth, kHeight, static_cast<int32_t>(input.name()), 0, 0};
-    velmo_output_frame out = {};
-    for (int i = 0; i < 8 && (velmo_process(instance, &in, &out) != VELMO_OK || out.texid == in.texid); ++i) {
-    }
-    if (out.texid == in.texid || out.width != kOutWidth)
+    DrawnFrame first = draw_frame(instance, in);
+    velmo_output_frame out = first.out;
+    if (!first.drawn || out.width != kOutWidth)
         state.SkipWithError("velmo did not start drawing");
     for (auto _ : state) {
         auto start = Clock::now();

@@ -21,16 +21,18 @@ extern "C" {
 }
 
 #include "ConfigFolder.h"
-#include "EglSession.h"
 #include "Options.h"
 #include "PngIo.h"
 #include "QualityMetrics.h"
 #include "RgbaImage.h"
 #include "ScalePlan.h"
 #include "UpscalePasses.h"
+#include "VelmoLog.h"
 #include "VelmoUpscaler.h"
+#include "client/EglSession.h"
 
 using namespace velmo_upscale;
+using namespace velmo_client;
 using velmo_bench::Scores;
 
 namespace {
@@ -274,6 +276,7 @@ void print_per_photo_table(const std::vector<std::string>& photos,
 
 int main(int argc, char** argv)
 {
+    route_velmo_log(false);
     std::string zoom_path;
     std::vector<std::string> photos;
     for (int i = 1; i < argc; ++i) {

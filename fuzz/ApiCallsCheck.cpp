@@ -16,10 +16,12 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "FuzzInput.h"
+#include "client/EglSession.h"
 #include "velmo/SrRenderOhos.h"
 #include "velmo/velmo_api.h"
 
@@ -29,6 +31,7 @@ namespace {
 // The player: one surfaceless ES 3.2 context for the whole process, a few textures of its own and
 // a framebuffer and texture units bound the way a player might leave them.
 struct Player {
+    std::unique_ptr<velmo_client::EglSession> session;
     EGLDisplay display = EGL_NO_DISPLAY;
     EGLContext context = EGL_NO_CONTEXT;
     GLuint framebuffer = 0;
@@ -58,16 +61,13 @@ GLuint make_texture(int width, int height, unsigned seed)
 Player& player()
 {
     static Player* instance = [] {
-        setenv("EGL_PLATFORM", "surfaceless", 0);
         auto* p = new Player;
-        p->display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-        const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 2, EGL_NONE};
-        if (p->display == EGL_NO_DISPLAY || !eglInitialize(p->display, nullptr, nullptr) ||
-            !eglBindAPI(EGL_OPENGL_ES_API) ||
-            (p->context = eglCreateContext(p->display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes)) ==
-                EGL_NO_CONTEXT ||
-            !eglMakeCurrent(p->display, EGL_NO_SURFACE, EGL_NO_SURFACE, p->context)) {
-            std::fprintf(stderr, "velmo fuzz: no surfaceless OpenGL ES 3.2 context (EGL error 0x%x)\n", eglGetError());
+        try {
+            p->session = std::make_unique<velmo_client::EglSession>(2);
+            p->display = p->session->display();
+            p->context = p->session->context();
+        } catch (const velmo_client::GpuError& error) {
+            std::fprintf(stderr, "velmo fuzz: no surfaceless OpenGL ES 3.2 context: %s\n", error.what());
             std::abort();
         }
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &p->max_texture_size);

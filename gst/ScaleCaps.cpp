@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "velmo/velmo_api.h"
+
 namespace velmo_gst {
 namespace {
 
@@ -105,6 +107,14 @@ bool transform_length(const GValue* in, GValue* out, GstPadDirection direction, 
 
 int scaled_length(int length, float scale)
 {
+    // One pass is velmo's own rule; the element's scale reaches beyond velmo's 2 through several
+    // passes, whose output the same truncation of the whole product gives.
+    int32_t width = 0;
+    int32_t height = 0;
+    if (scale <= 2.0f) {
+        velmo_output_size(length, length, scale, &width, &height);
+        return width;
+    }
     float product = static_cast<float>(length) * scale;
     if (!(product >= 1.0f && product < 2147483648.0f))
         return 0;

@@ -5,6 +5,7 @@
 
 #include "PassPlan.h"
 #include "ScaleCaps.h"
+#include "client/DrawFrame.h"
 #include "velmo/velmo_api.h"
 
 GST_DEBUG_CATEGORY_EXTERN(velmo_upscale_debug);
@@ -12,16 +13,6 @@ GST_DEBUG_CATEGORY_EXTERN(velmo_upscale_debug);
 
 namespace velmo_gst {
 namespace {
-
-// velmo draws from its third or fourth call on an instance; a few more cover any set-up it grows.
-constexpr int kMaxSetupSubmissions = 8;
-
-// The library's own text for the result, with the code for a bug report.
-std::string process_error(int32_t result)
-{
-    return std::string("velmo_process failed: ") + velmo_result_string(result) + " (result " +
-           std::to_string(result) + ")";
-}
 
 std::string size_text(int width, int height)
 {
@@ -112,17 +103,11 @@ std::string VelmoStream::process(Pass& pass, GLuint input, velmo_output_frame& o
     in.height = pass.height;
     in.texid = static_cast<int32_t>(input);
     in.tex_type = 0;
-    // While velmo sets itself up it hands the input back; the frame goes in again until velmo
-    // has drawn it, so every buffer leaving the element is velmo's picture.
-    for (int submissions = 1;; ++submissions) {
-        int32_t result = velmo_process(pass.instance, &in, &out);
-        if (result != VELMO_OK)
-            return process_error(result);
-        if (out.texid != in.texid)
-            return {};
-        if (submissions == kMaxSetupSubmissions)
-            return "velmo still passes frames through after " + std::to_string(submissions) + " submissions";
-    }
+    // Set-up frames go in again until velmo has drawn them, so every buffer leaving the element
+    // is velmo's picture.
+    const velmo_client::DrawnFrame frame = velmo_client::draw_frame(pass.instance, in);
+    out = frame.out;
+    return velmo_client::draw_failure(frame);
 }
 
 std::string VelmoStream::draw(const VelmoSettings& settings, GLuint input, int width, int height, GLuint output,

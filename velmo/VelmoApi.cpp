@@ -90,10 +90,15 @@ SrRenderOhos* renderer(void* instance)
     return static_cast<SrRenderOhos*>(instance);
 }
 
+// The scales velmo_set_input_props takes: [0, 2], written so that NaN fails the test as well.
+bool scale_accepted(float scale)
+{
+    return scale >= 0.0f && scale <= 2.0f;
+}
+
 int32_t set_input_props(SrRenderOhos* sr, int32_t width, int32_t height, float scale)
 {
-    // Written so that NaN fails the test as well.
-    if (!(scale >= 0.0f && scale <= 2.0f)) {
+    if (!scale_accepted(scale)) {
         grf_log_log(GRF_FILE_BASENAME, "velmo_set_input_props", 158, "The scale factor is out of range\n");
         return VELMO_ERROR_SCALE;
     }
@@ -235,6 +240,41 @@ VELMO_API int32_t velmo_process(void* instance, const velmo_input_frame* in, vel
     } catch (...) {
         return VELMO_ERROR_GPU_CONTEXT;
     }
+}
+
+VELMO_API int32_t velmo_default_params(velmo_init_params* params)
+{
+    if (!params)
+        return VELMO_ERROR_INVALID_ARGUMENT;
+    *params = velmo_init_params{};
+    params->config_dir = nullptr;
+    params->priority = 2;
+    params->sr_level = 2;
+    params->custom_sharpness = 1.5f;
+    params->enable_edge_adaptive = true;
+    params->enable_fast_sr_smooth = false;
+    params->enable_face_protection = false;
+    params->sigma_s = 0.8f;
+    params->sigma_r = 1.0f;
+    return VELMO_OK;
+}
+
+VELMO_API int32_t velmo_output_size(int32_t width, int32_t height, float scale, int32_t* out_width,
+                                    int32_t* out_height)
+{
+    if (!out_width || !out_height)
+        return VELMO_ERROR_INVALID_ARGUMENT;
+    *out_width = 0;
+    *out_height = 0;
+    if (!scale_accepted(scale))
+        return VELMO_ERROR_SCALE;
+    int32_t w = 0;
+    int32_t h = 0;
+    if (!scaled_size(width, scale, w) || !scaled_size(height, scale, h))
+        return VELMO_ERROR_VIDEO_SIZE;
+    *out_width = w;
+    *out_height = h;
+    return VELMO_OK;
 }
 
 VELMO_API const char* velmo_result_string(int32_t code)

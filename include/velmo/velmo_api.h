@@ -48,8 +48,8 @@
  *    player's (velmo_init creates and velmo_release deletes GL objects, so a context of that
  *    share group must be current for them as well). Different instances may live on different
  *    threads. Nothing in the library starts a thread.
- *  - velmo_version, velmo_result_string, velmo_set_log_callback and velmo_set_log_handler may be
- *    called from any thread at any time.
+ *  - velmo_version, velmo_result_string, velmo_default_params, velmo_output_size,
+ *    velmo_set_log_callback and velmo_set_log_handler may be called from any thread at any time.
  *
  * configure.ini
  *  - The first velmo_set_input_props with a positive size writes <config_dir>/configure.ini, a
@@ -197,6 +197,26 @@ VELMO_API int32_t velmo_release(void* instance);
 /* A constant English text for a result code of this interface ("success" for 0), and
  * "unknown result code" for any other value. Never NULL; static storage. */
 VELMO_API const char* velmo_result_string(int32_t code);
+
+/* Fills `params` with the settings velmo is documented to work best with, for a player to
+ * start from and change what it wants: config_dir NULL (no configure.ini is written), priority 2
+ * (always upscale), sr_level 2 (sharpness 1.5) with custom_sharpness 1.5, edge-adaptive weighting
+ * on, smoothing and face protection off, sigma_s 0.8, sigma_r 1.0, reserved 0.
+ * Returns 0, or -5 when params is NULL. */
+VELMO_API int32_t velmo_default_params(velmo_init_params* params);
+
+/* The output size velmo_process draws a width x height frame at with the given scale: each side
+ * times the scale in single precision, truncated toward zero (720 x 1.3 gives 935), exactly as
+ * velmo_process computes out->width and out->height. Needs no instance and no GL context.
+ * Returns:
+ *    0  *out_width and *out_height hold the output size;
+ *   -3  a side's output would be below 1 pixel or beyond the int range (a side below 1 among
+ *       them): both outputs are set to 0;
+ *   -5  out_width or out_height is NULL; nothing is written;
+ *  -10  scale outside [0, 2], NaN or infinite (velmo_set_input_props refuses it): both outputs
+ *       are set to 0. */
+VELMO_API int32_t velmo_output_size(int32_t width, int32_t height, float scale, int32_t* out_width,
+                                    int32_t* out_height);
 
 /* Receives one log record of the library: "[file(line)] message", usually ending with a line
  * feed, NUL-terminated and valid only during the call. */

@@ -286,6 +286,16 @@ TEST_F(VelmoApiGLTest, OutputSizesTruncateTheSinglePrecisionProduct)
     ASSERT_EQ(process(static_cast<int>(input), 1280, 720, out), VELMO_OK);
     EXPECT_EQ(out.width, 1664);
     EXPECT_EQ(out.height, 935) << "720 x 1.3 is 935.99994 in single precision";
+
+    // velmo_output_size predicts what velmo_process draws, for awkward products too.
+    for (float scale : {1.3f, 0.7f, 1.999f, 0.01f}) {
+        ASSERT_EQ(velmo_set_input_props(_instance, 1280, 720, scale), VELMO_OK);
+        ASSERT_EQ(process(static_cast<int>(input), 1279, 719, out), VELMO_OK);
+        int32_t width = -1, height = -1;
+        EXPECT_EQ(velmo_output_size(1279, 719, scale, &width, &height), VELMO_OK);
+        EXPECT_EQ(width, out.width) << scale;
+        EXPECT_EQ(height, out.height) << scale;
+    }
     glDeleteTextures(1, &input);
 }
 

@@ -66,14 +66,10 @@ protected:
 
 TEST_F(VelmoApiSurfacesX11Test, EveryReturnPathRestoresDrawAndReadSurfaces)
 {
-    velmo_init_params params = {};
+    velmo_init_params params;
+    velmo_default_params(&params);
     params.config_dir = "/nonexistent";
-    params.priority = 2;
-    params.sr_level = 2;
-    params.enable_edge_adaptive = true;
     params.enable_fast_sr_smooth = true;
-    params.sigma_s = 0.8f;
-    params.sigma_r = 1.0f;
     void* instance = velmo_init(&params);
     ASSERT_NE(instance, nullptr);
     expect_player_current("velmo_init");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <set>
 #include <string>
@@ -51,4 +52,40 @@ TEST(VelmoApi, NullArgumentsAreRejectedWithoutTouchingAnything)
     EXPECT_EQ(out.width, 7);
     EXPECT_EQ(out.height, 8);
     EXPECT_EQ(out.texid, 9);
+}
+
+TEST(VelmoApi, DefaultParamsAreTheDocumentedSettings)
+{
+    velmo_init_params params;
+    std::memset(&params, 0x5A, sizeof params);
+    ASSERT_EQ(velmo_default_params(&params), VELMO_OK);
+    // Every byte, the record having no padding: no field is left as the caller's memory had it.
+    const velmo_init_params documented = {nullptr, 2, 2, 1.5f, true, false, false, 0, 0.8f, 1.0f};
+    EXPECT_EQ(std::memcmp(&params, &documented, sizeof params), 0);
+    EXPECT_EQ(velmo_default_params(nullptr), VELMO_ERROR_INVALID_ARGUMENT);
+}
+
+TEST(VelmoApi, OutputSizeRejectsWhatVelmoCannotDraw)
+{
+    int32_t width = 7, height = 8;
+    EXPECT_EQ(velmo_output_size(1280, 720, 1.3f, &width, &height), VELMO_OK);
+    EXPECT_EQ(width, 1664);
+    EXPECT_EQ(height, 935);
+
+    struct Case {
+        int32_t width, height;
+        float scale;
+        int32_t result;
+    };
+    for (const Case& c : {Case{0, 720, 1.5f, VELMO_ERROR_VIDEO_SIZE}, Case{-16, 8, 1.5f, VELMO_ERROR_VIDEO_SIZE},
+                          Case{1, 1, 0.5f, VELMO_ERROR_VIDEO_SIZE}, Case{1 << 30, 8, 2.0f, VELMO_ERROR_VIDEO_SIZE},
+                          Case{16, 8, 2.0001f, VELMO_ERROR_SCALE}, Case{16, 8, -0.5f, VELMO_ERROR_SCALE},
+                          Case{16, 8, std::nanf(""), VELMO_ERROR_SCALE}}) {
+        width = height = 7;
+        EXPECT_EQ(velmo_output_size(c.width, c.height, c.scale, &width, &height), c.result) << c.width << " " << c.scale;
+        EXPECT_EQ(width, 0);
+        EXPECT_EQ(height, 0);
+    }
+    EXPECT_EQ(velmo_output_size(16, 8, 1.5f, nullptr, &height), VELMO_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(velmo_output_size(16, 8, 1.5f, &width, nullptr), VELMO_ERROR_INVALID_ARGUMENT);
 }

@@ -1,18 +1,16 @@
 // Shared pieces of the C-interface tests.
 #include "api/VelmoApiTestSupport.h"
 
+#include "client/DrawFrame.h"
+
 namespace velmo_test {
 
 velmo_init_params default_params(const char* config_dir, int priority)
 {
-    velmo_init_params params = {};
+    velmo_init_params params;
+    velmo_default_params(&params);
     params.config_dir = config_dir;
     params.priority = priority;
-    params.sr_level = 2;
-    params.custom_sharpness = 1.5f;
-    params.enable_edge_adaptive = true;
-    params.sigma_s = 0.8f;
-    params.sigma_r = 1.0f;
     return params;
 }
 
@@ -48,13 +46,11 @@ int VelmoApiGLTest::process(int texid, int width, int height, velmo_output_frame
 
 int VelmoApiGLTest::process_until_drawn(int texid, int width, int height, velmo_output_frame& out)
 {
-    for (int passes = 0; passes < 10; ++passes) {
-        if (process(texid, width, height, out) != 0)
-            return -1;
-        if (out.texid != texid)
-            return passes;
-    }
-    return -1;
+    const velmo_input_frame in = {width, height, texid, 0, 0};
+    const velmo_client::DrawnFrame frame = velmo_client::draw_frame(_instance, in, 10);
+    expect_player_current();
+    out = frame.out;
+    return frame.drawn ? frame.submissions - 1 : -1;
 }
 
 } // namespace velmo_test

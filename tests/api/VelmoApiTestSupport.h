@@ -12,7 +12,7 @@
 
 namespace velmo_test {
 
-// Settings a player would pass: level 2, edge adaptation on, smoothing and face protection off.
+// velmo's default settings with the given folder and priority.
 velmo_init_params default_params(const char* config_dir, int priority = 1);
 
 // The player fixture with one velmo instance and helpers to feed it frames.

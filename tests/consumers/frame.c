@@ -9,7 +9,7 @@
 
 #include <velmo/velmo_api.h>
 
-enum { IN_WIDTH = 64, IN_HEIGHT = 36, OUT_WIDTH = 96, OUT_HEIGHT = 54 };
+enum { IN_WIDTH = 64, IN_HEIGHT = 36 };
 
 static int records;
 
@@ -56,11 +56,19 @@ int main(int argc, char** argv)
         return fail("no OpenGL ES 3 context", 0);
 
     velmo_set_log_callback(count_record, &records);
-    velmo_init_params params = {argv[1], 2, 2, 0.0f, true, false, false, 0, 1.0f, 1.0f};
+    /* velmo's own defaults and size rule: the player copies neither. */
+    velmo_init_params params;
+    if (velmo_default_params(&params) != VELMO_OK)
+        return fail("velmo_default_params", 0);
+    params.config_dir = argv[1];
+    int32_t out_width = 0, out_height = 0;
+    int32_t result = velmo_output_size(IN_WIDTH, IN_HEIGHT, 1.5f, &out_width, &out_height);
+    if (result != VELMO_OK || out_width != 96 || out_height != 54)
+        return fail("velmo_output_size", result);
     void* instance = velmo_init(&params);
     if (!instance)
         return fail("velmo_init", 0);
-    int32_t result = velmo_set_input_props(instance, IN_WIDTH, IN_HEIGHT, 1.5f);
+    result = velmo_set_input_props(instance, IN_WIDTH, IN_HEIGHT, 1.5f);
     if (result != VELMO_OK)
         return fail("velmo_set_input_props", result);
 
@@ -74,20 +82,20 @@ int main(int argc, char** argv)
     }
     if (out.texid == in.texid)
         return fail("velmo_process never drew the frame", 0);
-    if (out.width != OUT_WIDTH || out.height != OUT_HEIGHT) {
-        fprintf(stderr, "consumer: output %d x %d, expected %d x %d\n", (int)out.width, (int)out.height, OUT_WIDTH,
-                OUT_HEIGHT);
+    if (out.width != out_width || out.height != out_height) {
+        fprintf(stderr, "consumer: output %d x %d, expected %d x %d\n", (int)out.width, (int)out.height,
+                (int)out_width, (int)out_height);
         return 1;
     }
 
-    /* The output texture must hold a drawn OUT_WIDTH x OUT_HEIGHT image: its last pixel reads
+    /* The output texture must hold a drawn out_width x out_height image: its last pixel reads
      * back, one past it does not exist. */
     GLuint framebuffer = 0;
     glGenFramebuffers(1, &framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, (GLuint)out.texid, 0);
     unsigned char pixel[4] = {0, 0, 0, 0};
-    glReadPixels(OUT_WIDTH - 1, OUT_HEIGHT - 1, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    glReadPixels(out_width - 1, out_height - 1, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE || glGetError() != GL_NO_ERROR ||
         pixel[3] != 255)
         return fail("the output texture does not read back", 0);

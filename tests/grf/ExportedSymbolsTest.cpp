@@ -36,6 +36,7 @@ const char* const kCommonEntities[] = {
 
 const char* const kGpuEntities[] = {
     "velmo_version", "velmo_init", "velmo_set_input_props", "velmo_process", "velmo_release", "velmo_result_string",
+    "velmo_default_params", "velmo_output_size",
     "GRF::GPUContext", "GRF::GPUContextAndroid", "GRF::GPUCtx", "GRF::GPUSurface", "GRF::GPUTexture",
     "GRF::GPUShader", "GRF::GPUProgram", "GRF::GPUVertexArray", "GRF::GPUDrawCall", "GRF::GRFMagicData",
     "GRF::GPUCanvas", "GRF::GPUCanvasParam", "GRF::GRFRenderNode",

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "api/VelmoApiTestSupport.h"
+#include "client/DrawFrame.h"
 #include "gst/GstLogCapture.h"
 #include "gst/GstTestSupport.h"
 #include "support/ImageCompare.h"
@@ -33,11 +34,9 @@ protected:
         void* instance = velmo_init(&params);
         EXPECT_EQ(velmo_set_input_props(instance, picture.width, picture.height, scale), VELMO_OK);
         velmo_input_frame in = {picture.width, picture.height, static_cast<int32_t>(texture), 0, 0};
-        velmo_output_frame out = {};
-        int calls = 0;
-        do {
-            EXPECT_EQ(velmo_process(instance, &in, &out), VELMO_OK);
-        } while (out.texid == in.texid && ++calls < 8);
+        const velmo_client::DrawnFrame drawn = velmo_client::draw_frame(instance, in);
+        EXPECT_TRUE(drawn.drawn) << velmo_client::draw_failure(drawn);
+        const velmo_output_frame& out = drawn.out;
         RgbaImage result = read_texture(static_cast<GLuint>(out.texid), out.width, out.height);
         velmo_release(instance);
         glDeleteTextures(1, &texture);

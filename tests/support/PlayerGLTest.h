@@ -8,22 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+#include "client/EglSession.h"
+#include "client/RgbaImage.h"
 
 namespace velmo_test {
 
 // An RGBA8 image, rows top to bottom as GL reads them (row 0 is the first row in memory).
-struct RgbaImage {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> pixels;
-
-    RgbaImage() = default;
-    RgbaImage(int w, int h)
-        : width(w), height(h), pixels(static_cast<size_t>(w) * h * 4, 0) {}
-    uint8_t* at(int x, int y) { return &pixels[(static_cast<size_t>(y) * width + x) * 4]; }
-    const uint8_t* at(int x, int y) const { return &pixels[(static_cast<size_t>(y) * width + x) * 4]; }
-};
+using velmo_client::RgbaImage;
 
 // The player's EGL state as seen by eglGetCurrent*.
 struct EglCurrent {
@@ -52,12 +46,11 @@ protected:
     // Reads an RGBA8 texture back through a temporary framebuffer; restores the bindings it touched.
     RgbaImage read_texture(GLuint texture, int width, int height) const;
 
-    EGLDisplay display() const { return _display; }
-    EGLContext context() const { return _context; }
+    EGLDisplay display() const { return _session ? _session->display() : EGL_NO_DISPLAY; }
+    EGLContext context() const { return _session ? _session->context() : EGL_NO_CONTEXT; }
 
 private:
-    EGLDisplay _display = EGL_NO_DISPLAY;
-    EGLContext _context = EGL_NO_CONTEXT;
+    std::unique_ptr<velmo_client::EglSession> _session;
 };
 
 } // namespace velmo_test

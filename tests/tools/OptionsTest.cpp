@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -152,4 +156,39 @@ TEST(OptionsTest, DoubleDashEndsOptions)
     Options options = parse({"--", "-dash.png", "--out.png"});
     EXPECT_EQ(options.input, "-dash.png");
     EXPECT_EQ(options.output, "--out.png");
+}
+
+// The README's velmo-upscale section names every option --help lists and none it does not: an
+// option is named by any of its spellings (`-h` or `--help`), in a span of its own (`--width W`).
+TEST(OptionsTest, ReadmeListsTheOptionsOfHelp)
+{
+    std::ifstream file(VELMO_README_PATH);
+    ASSERT_TRUE(file) << VELMO_README_PATH;
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string readme = text.str();
+    const size_t start = readme.find("\n## The main job: velmo-upscale");
+    ASSERT_NE(start, std::string::npos);
+    const std::string section = readme.substr(start, readme.find("\n## ", start + 1) - start);
+    std::set<std::string> in_readme;
+    const std::regex span("`(--?[a-z][a-z0-9-]*|--)(?:[ =][^`]*)?`");
+    for (std::sregex_iterator it(section.begin(), section.end(), span), end; it != end; ++it)
+        in_readme.insert((*it)[1]);
+
+    std::set<std::string> in_help;
+    std::istringstream help(help_text());
+    const std::regex row("^  (--?[a-z][a-z0-9-]*|--)(?:, (--?[a-z][a-z-]*))?(?: |$).*");
+    for (std::string line; std::getline(help, line);) {
+        std::smatch names;
+        if (!std::regex_match(line, names, row))
+            continue;
+        const bool named = in_readme.count(names[1]) || (names[2].matched && in_readme.count(names[2]));
+        EXPECT_TRUE(named) << "the README does not name " << names[1];
+        in_help.insert(names[1]);
+        if (names[2].matched)
+            in_help.insert(names[2]);
+    }
+    EXPECT_GT(in_help.size(), 20u);
+    for (const std::string& name : in_readme)
+        EXPECT_TRUE(in_help.count(name)) << "the README names " << name << ", which --help does not list";
 }

@@ -8,11 +8,12 @@
 #include <cmath>
 #include <memory>
 
-#include "GlTexture.h"
-#include "TextureReader.h"
+#include "client/GlTexture.h"
+#include "client/TextureReader.h"
 #include "support/PlayerGLTest.h"
 
 using namespace velmo_upscale;
+using namespace velmo_client;
 
 namespace {
 

@@ -481,6 +481,22 @@ TEST_F(UpscaleToolTest, HelpAndVersion)
     EXPECT_NE(version.out.find("\nOpenGL ES renderer: llvmpipe"), std::string::npos) << version.out;
 }
 
+// velmo's own records (its log lines and its HiLog lines) stay off standard error unless
+// --verbose asks for them; the tool's summary is there either way.
+TEST_F(UpscaleToolTest, VelmoLogOnlyWithVerbose)
+{
+    const std::string input = picture("in.png", marked_picture(8, 8));
+    ToolRun quiet = run({"-y", input, folder.path("out.png")});
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.err.find("[VelmoApi.cpp("), std::string::npos) << quiet.err;
+    EXPECT_EQ(quiet.err.find("GPUVertexArray"), std::string::npos) << quiet.err;
+
+    ToolRun verbose = run({"-y", "--verbose", input, folder.path("out.png")});
+    ASSERT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_NE(verbose.err.find("[VelmoApi.cpp(85)] velmo_init version: "), std::string::npos) << verbose.err;
+    EXPECT_NE(verbose.out.find("velmo-upscale: "), std::string::npos) << verbose.out;
+}
+
 TEST_F(UpscaleToolTest, NamesAreFilesNeverUrls)
 {
     // Relative names that FFmpeg would take for its pipe and concat protocols. If the tool read its

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "EglSession.h"
 #include "ImageOps.h"
 #include "InputFile.h"
 #include "Jobs.h"
@@ -12,9 +11,11 @@
 #include "PremultipliedAlpha.h"
 #include "StretchBlit.h"
 #include "ScalePlan.h"
+#include "StretchBlit.h"
 #include "ToolError.h"
 #include "UpscalePasses.h"
 #include "VideoReader.h"
+#include "client/EglSession.h"
 
 namespace velmo_upscale {
 

@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "EglSession.h"
 #include "HdrProbe.h"
 #include "ImageOps.h"
 #include "InputFile.h"
@@ -20,6 +19,7 @@
 #include "UpscalePasses.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
+#include "client/EglSession.h"
 
 namespace velmo_upscale {
 namespace {
@@ -65,16 +65,10 @@ std::string copied_text(const AVFormatContext& input, const std::vector<int>& co
     return text + " copied";
 }
 
-} // namespace
-
-std::string upscale_video(const Options& options, const std::string& config_folder)
+// The output's format: the planned size, and the input's timing, colour, aspect and HDR metadata.
+VideoFormat output_format(const Options& options, const VideoReader& reader, const ScalePlan& plan)
 {
-    InputFile input_file(options.input);
-    if (input_file.starts_with_png_signature())
-        throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
-    VideoReader reader(input_file);
     const VideoInfo& info = reader.info();
-    ScalePlan plan = plan_scale(options, info.width, info.height, "video");
     VideoFormat format;
     format.width = plan.width;
     format.height = plan.height;
@@ -90,22 +84,18 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     if (info.color.transfer == AVCOL_TRC_SMPTE2084 && format.mastering_display.empty() && format.content_light.empty())
         hdr_metadata_of_first_frame(options.input, reader.video_stream_index(), format.mastering_display,
                                     format.content_light);
+    return format;
+}
 
-    OutputFile output(options.output);
-    std::unique_ptr<OutputFile> compare;
-    if (!options.compare_path.empty())
-        compare = std::make_unique<OutputFile>(options.compare_path);
-    VideoWriter writer(output.write_path(), options.output_kind, format, options.encoder, options.output);
-    if (!writer.downgrade().empty())
-        note(writer.downgrade());
-
-    const AVFormatContext* input = reader.container();
-    const int video_index = reader.video_stream_index();
-    std::vector<int> copied_as(input->nb_streams, -1);
+// Every stream beside the video that the output takes, and the file's items; the output stream
+// of each input stream, -1 for those left out (each named on standard error).
+std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& input, int video_index)
+{
+    std::vector<int> copied_as(input.nb_streams, -1);
     copied_as[static_cast<size_t>(video_index)] = 0;
-    writer.keep_items_of(*input, *input->streams[video_index]);
-    for (unsigned i = 0; i < input->nb_streams; ++i) {
-        const AVStream* stream = input->streams[i];
+    writer.keep_items_of(input, *input.streams[video_index]);
+    for (unsigned i = 0; i < input.nb_streams; ++i) {
+        const AVStream* stream = input.streams[i];
         // The demuxer discards streams it has turned into something else, MP4's chapter track
         // into chapters, say.
         if (static_cast<int>(i) == video_index || stream->discard == AVDISCARD_ALL)
@@ -119,17 +109,20 @@ std::string upscale_video(const Options& options, const std::string& config_fold
                  avcodec_get_name(writer.copied_codec(copied_as[i])) + ", which " + writer.format_name() +
                  " holds; styling may be simpler");
     }
-    writer.start();
+    return copied_as;
+}
 
-    EglSession session;
-    UpscalePasses upscaler(session, options, config_folder, info.width, info.height, plan, "'" + options.input + "'");
-    Progress progress(stderr, info.frame_count);
+// Every frame decoded, upscaled and encoded, the other streams' packets copied as they come; the
+// first frame also drawn beside an ordinary upscale when `compare` is given.
+void upscale_frames(const Options& options, VideoReader& reader, UpscalePasses& upscaler, VideoWriter& writer,
+                    const std::vector<int>& copied_as, OutputFile* compare, Progress& progress)
+{
+    const AVFormatContext* input = reader.container();
     auto copy_packet = [&](AVPacket& packet) {
         int target = copied_as[static_cast<size_t>(packet.stream_index)];
         if (target >= 0)
             writer.write_copied_packet(packet, target, input->streams[packet.stream_index]->time_base);
     };
-
     RgbaImage frame;
     RgbaImage result;
     int64_t pts = 0;
@@ -143,6 +136,64 @@ std::string upscale_video(const Options& options, const std::string& config_fold
         progress.frame_done();
     }
     progress.finish();
+}
+
+// The run's summary line.
+std::string video_summary(const Options& options, const VideoReader& reader, const VideoWriter& writer,
+                          const VideoFormat& format, const ScalePlan& plan, const std::vector<int>& copied_as,
+                          const Progress& progress, const std::string& renderer, bool compared)
+{
+    const VideoInfo& info = reader.info();
+    double seconds = progress.elapsed_seconds();
+    char timing[96];
+    std::snprintf(timing, sizeof timing, " in %.1f s (%.1f fps), %.4g fps", seconds,
+                  static_cast<double>(progress.frames_done()) / seconds, av_q2d(info.frame_rate));
+    std::string summary = options.input + " " + size_text(info.width, info.height) + " -> " + options.output + " " +
+                          size_text(format.width, format.height) + ": " + plural(progress.frames_done(), "frame") +
+                          timing + ", " + writer.encoder_description() +
+                          (info.bit_depth > 8 ? ", " + std::to_string(info.bit_depth) +
+                                                    "-bit input processed at 8 bits per channel"
+                                              : "") +
+                          ", " + copied_text(*reader.container(), copied_as, reader.video_stream_index()) + ", " +
+                          (velmo_upscales(options.priority, info.width, info.height)
+                               ? "upscaled"
+                               : "stretched only (priority " + std::to_string(options.priority) + ")") +
+                          (plan.pass_scales.size() > 1 ? " in " + passes_text(plan) : "") + " on " + renderer;
+    if (reader.damaged_packets() > 0)
+        summary += ", " + plural(reader.damaged_packets(), "damaged packet") + " skipped";
+    if (compared)
+        summary += std::string("; ") + compare_filter_name(options.compare_filter) +
+                   " | velmo (first frame): " + options.compare_path;
+    return summary;
+}
+
+} // namespace
+
+std::string upscale_video(const Options& options, const std::string& config_folder)
+{
+    InputFile input_file(options.input);
+    if (input_file.starts_with_png_signature())
+        throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
+    VideoReader reader(input_file);
+    const VideoInfo& info = reader.info();
+    ScalePlan plan = plan_scale(options, info.width, info.height, "video");
+    VideoFormat format = output_format(options, reader, plan);
+
+    OutputFile output(options.output);
+    std::unique_ptr<OutputFile> compare;
+    if (!options.compare_path.empty())
+        compare = std::make_unique<OutputFile>(options.compare_path);
+    VideoWriter writer(output.write_path(), options.output_kind, format, options.encoder, options.output);
+    if (!writer.downgrade().empty())
+        note(writer.downgrade());
+    const AVFormatContext* input = reader.container();
+    const std::vector<int> copied_as = add_copied_streams(writer, *input, reader.video_stream_index());
+    writer.start();
+
+    EglSession session;
+    UpscalePasses upscaler(session, options, config_folder, info.width, info.height, plan, "'" + options.input + "'");
+    Progress progress(stderr, info.frame_count);
+    upscale_frames(options, reader, upscaler, writer, copied_as, compare.get(), progress);
     if (progress.frames_done() == 0)
         throw ToolError(kExitInput, "no frame of '" + options.input + "' could be decoded");
     writer.finish();
@@ -158,28 +209,8 @@ std::string upscale_video(const Options& options, const std::string& config_fold
         throw ToolError(kExitInput, "'" + options.input + "' ended early (" + reader.ended_early() + "): " +
                                         plural(progress.frames_done(), "frame") + " written to '" +
                                         options.output + "'");
-
-    double seconds = progress.elapsed_seconds();
-    char timing[96];
-    std::snprintf(timing, sizeof timing, " in %.1f s (%.1f fps), %.4g fps", seconds,
-                  static_cast<double>(progress.frames_done()) / seconds, av_q2d(info.frame_rate));
-    std::string summary = options.input + " " + size_text(info.width, info.height) + " -> " + options.output + " " +
-                          size_text(format.width, format.height) + ": " + plural(progress.frames_done(), "frame") +
-                          timing + ", " + writer.encoder_description() +
-                          (info.bit_depth > 8 ? ", " + std::to_string(info.bit_depth) +
-                                                    "-bit input processed at 8 bits per channel"
-                                              : "") +
-                          ", " + copied_text(*input, copied_as, video_index) + ", " +
-                          (velmo_upscales(options.priority, info.width, info.height)
-                               ? "upscaled"
-                               : "stretched only (priority " + std::to_string(options.priority) + ")") +
-                          (plan.pass_scales.size() > 1 ? " in " + passes_text(plan) : "") + " on " + session.renderer();
-    if (reader.damaged_packets() > 0)
-        summary += ", " + plural(reader.damaged_packets(), "damaged packet") + " skipped";
-    if (compare)
-        summary += std::string("; ") + compare_filter_name(options.compare_filter) +
-                   " | velmo (first frame): " + options.compare_path;
-    return summary;
+    return video_summary(options, reader, writer, format, plan, copied_as, progress, session.renderer(),
+                         compare != nullptr);
 }
 
 } // namespace velmo_upscale

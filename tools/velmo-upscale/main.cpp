@@ -14,14 +14,17 @@
 
 #include "AvSupport.h"
 #include "ConfigFolder.h"
-#include "EglSession.h"
 #include "Jobs.h"
 #include "Options.h"
 #include "OutputFile.h"
 #include "ToolError.h"
+#include "VelmoLog.h"
+#include "client/EglSession.h"
 #include "velmo/velmo_api.h"
 
 using namespace velmo_upscale;
+using velmo_client::EglSession;
+using velmo_client::GpuError;
 
 namespace {
 
@@ -65,6 +68,9 @@ int guarded(const std::function<void()>& work)
     } catch (const ToolError& error) {
         std::fprintf(stderr, "velmo-upscale: %s\n", error.what());
         return error.status();
+    } catch (const GpuError& error) {
+        std::fprintf(stderr, "velmo-upscale: %s\n", error.what());
+        return kExitGpu;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "velmo-upscale: out of memory\n");
         return kExitFailure;
@@ -133,6 +139,7 @@ int main(int argc, char** argv)
     int outcome = guarded([&] {
         Options options = parse_options(argc, argv);
         set_ffmpeg_verbosity(options.verbose);
+        route_velmo_log(options.verbose);
         if (options.show_help) {
             std::fputs(help_text().c_str(), stdout);
             return;

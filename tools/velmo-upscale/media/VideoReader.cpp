@@ -94,6 +94,13 @@ void VideoReader::close()
 
 void VideoReader::open()
 {
+    open_container();
+    const AVCodec* codec = open_decoder();
+    describe_video(*codec);
+}
+
+void VideoReader::open_container()
+{
     const std::string& path = _path;
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
     _io = buffer ? avio_alloc_context(buffer, kIoBufferSize, 0, &_input, read_input, nullptr,
@@ -119,7 +126,11 @@ void VideoReader::open()
     result = avformat_find_stream_info(_format, nullptr);
     if (result < 0)
         throw ToolError(kExitInput, "cannot read the streams of '" + path + "': " + av_error_text(result));
+}
 
+const AVCodec* VideoReader::open_decoder()
+{
+    const std::string& path = _path;
     const AVCodec* codec = nullptr;
     _video_index = av_find_best_stream(_format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
     if (_video_index == AVERROR_STREAM_NOT_FOUND)
@@ -142,18 +153,24 @@ void VideoReader::open()
     avcodec_parameters_to_context(_decoder.get(), parameters);
     _decoder->pkt_timebase = stream->time_base;
     _decoder->thread_count = 0;
-    result = avcodec_open2(_decoder.get(), codec, nullptr);
+    int result = avcodec_open2(_decoder.get(), codec, nullptr);
     if (result < 0)
         throw ToolError(kExitInput, "cannot decode the " + std::string(codec->name) + " video of '" + path +
                                         "': " + av_error_text(result));
+    return codec;
+}
 
+void VideoReader::describe_video(const AVCodec& codec)
+{
+    AVStream* stream = _format->streams[_video_index];
+    const AVCodecParameters* parameters = stream->codecpar;
     _info.width = parameters->width;
     _info.height = parameters->height;
     _info.time_base = stream->time_base;
     _info.frame_rate = av_guess_frame_rate(_format, stream, nullptr);
     if (_info.frame_rate.num <= 0 || _info.frame_rate.den <= 0)
         _info.frame_rate = kFallbackFrameRate;
-    _info.codec_name = codec->name;
+    _info.codec_name = codec.name;
     if (stream->nb_frames > 0)
         _info.frame_count = stream->nb_frames;
     else if (stream->duration > 0)

@@ -4,11 +4,14 @@
 
 #include <string>
 
-#include "GlTexture.h"
-#include "TextureReader.h"
 #include "ToolError.h"
+#include "client/GlTexture.h"
+#include "client/TextureReader.h"
 
 namespace velmo_upscale {
+
+using velmo_client::GlTexture;
+using velmo_client::TextureReader;
 namespace {
 
 const char* const kVertexShader = R"(#version 300 es

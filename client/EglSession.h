@@ -1,17 +1,25 @@
-// The tool's own headless EGL display and OpenGL ES 3 context, current on the calling thread for
-// the session's lifetime: the "player" side that velmo shares textures with.
+// A headless EGL display and OpenGL ES 3 context, current on the calling thread for the session's
+// lifetime: the "player" side that velmo shares textures with.
 #pragma once
 
 #include <EGL/egl.h>
 
+#include <stdexcept>
 #include <string>
 
-namespace velmo_upscale {
+namespace velmo_client {
+
+// No display or OpenGL ES 3 context could be had; the message names the step and the EGL error.
+class GpuError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 class EglSession {
 public:
-    // Throws ToolError(kExitGpu) when no display or OpenGL ES 3 context can be had.
-    EglSession();
+    // An OpenGL ES 3.`minor_version` context on the default display (Mesa's surfaceless platform
+    // unless EGL_PLATFORM says otherwise). Throws GpuError.
+    explicit EglSession(int minor_version = 0);
     ~EglSession();
     EglSession(const EglSession&) = delete;
     EglSession& operator=(const EglSession&) = delete;
@@ -31,4 +39,4 @@ private:
     EGLContext _context = EGL_NO_CONTEXT;
 };
 
-} // namespace velmo_upscale
+} // namespace velmo_client

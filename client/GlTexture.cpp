@@ -1,16 +1,39 @@
-// Texture creation, upload and storage for the tool's own textures.
-#include "GlTexture.h"
+// Texture creation, upload and storage for the player's own textures.
+#include "client/GlTexture.h"
 
-namespace velmo_upscale {
+namespace velmo_client {
+namespace {
+
+void set_sampling()
+{
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
+
+} // namespace
+
+GLuint create_texture(const RgbaImage& image)
+{
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 image.pixels.empty() ? nullptr : image.pixels.data());
+    set_sampling();
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+    return texture;
+}
 
 GlTexture::GlTexture()
 {
     glGenTextures(1, &_name);
     glBindTexture(GL_TEXTURE_2D, _name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    set_sampling();
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
@@ -40,4 +63,4 @@ void GlTexture::upload(const RgbaImage& image)
     glFinish();
 }
 
-} // namespace velmo_upscale
+} // namespace velmo_client

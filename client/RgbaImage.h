@@ -1,11 +1,12 @@
-// An 8-bit RGBA picture in memory, rows top to bottom, the unit every stage of the tool passes on.
+// An 8-bit RGBA picture in memory, rows top to bottom as GL uploads and reads them: the unit every
+// player-side program of velmo passes around.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-namespace velmo_upscale {
+namespace velmo_client {
 
 struct RgbaImage {
     int width = 0;
@@ -19,4 +20,4 @@ struct RgbaImage {
     const uint8_t* at(int x, int y) const { return &pixels[(static_cast<size_t>(y) * width + x) * 4]; }
 };
 
-} // namespace velmo_upscale
+} // namespace velmo_client

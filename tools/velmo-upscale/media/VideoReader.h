@@ -63,6 +63,11 @@ public:
 private:
     void open_or_close();
     void open();
+    // The steps of open(): the container and its streams; the video stream's decoder (the
+    // decoder's codec is returned); what the video stream says about itself.
+    void open_container();
+    const AVCodec* open_decoder();
+    void describe_video(const AVCodec& codec);
     void close();
     bool decode_next(const PacketSink& other_packets);
     void convert(RgbaImage& frame);

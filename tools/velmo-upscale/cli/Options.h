@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "client/Settings.h"
 #include "velmo/velmo_api.h"
 
 namespace velmo_upscale {
@@ -23,7 +24,9 @@ enum class Overwrite { Ask, Always, Never };
 // The libswscale filter the --compare picture is drawn with beside velmo's.
 enum class CompareFilter { Bilinear, Bicubic, Lanczos };
 
-struct Options {
+// velmo's settings (scale, level, sharpness, smoothing, priority, config folder, ...) with velmo's
+// defaults, and what the tool asks for beyond them.
+struct Options : velmo_client::Settings {
     // One job: INPUT OUTPUT ("-" for standard input or, as Y4M, standard output).
     std::string input;
     std::string output;
@@ -32,18 +35,8 @@ struct Options {
     std::string output_dir;
     std::vector<std::string> inputs;
 
-    float scale = 1.5f;
     int width = 0;            // --width; 0 when not given
     int height = 0;           // --height; 0 when not given
-    int level = 2;            // sharpness level 1..3; 0 when --sharpness gives the value
-    float sharpness = 1.5f;   // only read when level is 0
-    bool smooth = false;
-    float sigma_s = 0.8f;
-    float sigma_r = 1.0f;
-    int priority = 2;         // the tool upscales every input unless told otherwise
-    bool edge_adaptive = true;
-    bool face_protection = false;
-    std::string config_dir;   // empty: the default cache folder
     std::string compare_path; // empty: no comparison picture
     CompareFilter compare_filter = CompareFilter::Lanczos;
     Overwrite overwrite = Overwrite::Ask;
@@ -71,8 +64,9 @@ std::string batch_output_path(const std::string& output_dir, const std::string& 
 // "lanczos", "bicubic", "bilinear".
 const char* compare_filter_name(CompareFilter filter);
 
-// The output size velmo draws for a frame: each side times the scale in single precision,
-// truncated, exactly as velmo computes it. False when a side would be below one pixel.
+// The whole run's output size for --scale, which may exceed the 2 of one velmo pass: each side
+// times the scale in single precision, truncated as velmo truncates (one pass's size comes from
+// velmo_client::output_size). False when a side would be below one pixel.
 bool scaled_size(int width, int height, float scale, int& scaled_width, int& scaled_height);
 
 // Whether velmo runs its upscaling pipeline for frames of this size at this priority, or only

@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "EglSession.h"
 #include "Options.h"
 #include "RgbaImage.h"
 #include "ScalePlan.h"
 #include "VelmoUpscaler.h"
+#include "client/EglSession.h"
 
 namespace velmo_upscale {
+
+using velmo_client::EglSession;
 
 class UpscalePasses {
 public:

@@ -1,25 +1,24 @@
 // Headless EGL: a surfaceless display and a config-less ES 3 context, nothing on screen.
-#include "EglSession.h"
+#include "client/EglSession.h"
 
 #include <EGL/eglext.h>
 #include <GLES3/gl3.h>
 
 #include <cstdlib>
 #include <sstream>
+#include <string>
 
-#include "ToolError.h"
-
-namespace velmo_upscale {
+namespace velmo_client {
 
 void EglSession::fail(const std::string& what)
 {
     std::ostringstream message;
     message << what << " (EGL error 0x" << std::hex << eglGetError() << ")";
     release();
-    throw ToolError(kExitGpu, message.str());
+    throw GpuError(message.str());
 }
 
-EglSession::EglSession()
+EglSession::EglSession(int minor_version)
 {
     // Mesa picks its platform from this variable at the first EGL call; a tool that never shows a
     // window wants the surfaceless one unless the caller asked for another.
@@ -30,7 +29,7 @@ EglSession::EglSession()
         fail("no EGL display for OpenGL ES");
     if (!eglBindAPI(EGL_OPENGL_ES_API))
         fail("EGL cannot serve OpenGL ES");
-    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_NONE};
+    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, minor_version, EGL_NONE};
     _context = eglCreateContext(_display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
     if (_context == EGL_NO_CONTEXT)
         fail("cannot create an OpenGL ES 3 context");
@@ -68,4 +67,4 @@ int EglSession::max_texture_size() const
     return size;
 }
 
-} // namespace velmo_upscale
+} // namespace velmo_client

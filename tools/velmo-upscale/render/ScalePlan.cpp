@@ -17,7 +17,7 @@ bool draws(int width, int height, float scale, int target_width, int target_heig
 {
     int w = 0;
     int h = 0;
-    return scaled_size(width, height, scale, w, h) && w == target_width && h == target_height;
+    return velmo_client::output_size(width, height, scale, w, h) && w == target_width && h == target_height;
 }
 
 // A single-precision scale that takes width x height to exactly target_width x target_height,

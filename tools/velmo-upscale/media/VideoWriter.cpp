@@ -155,16 +155,15 @@ void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& reques
 
     EncoderChoice choice = choose_encoder(request, kind == OutputKind::Y4m ? nullptr : _container->oformat,
                                           format.width, format.height, format.bit_depth);
-    const AVCodec* codec = choice.codec;
-    AVPixelFormat pixel_format = choice.pixel_format;
     _downgrade = choice.downgrade;
+    open_encoder(format, request, choice);
+    add_video_stream(format);
+    set_up_conversion(format, choice.pixel_format);
+}
 
-    _encoder.reset(avcodec_alloc_context3(codec));
-    _frame.reset(av_frame_alloc());
-    _packet.reset(av_packet_alloc());
-    if (!_encoder || !_frame || !_packet)
-        throw std::bad_alloc();
-
+void VideoWriter::configure_encoder(const VideoFormat& format, AVPixelFormat pixel_format)
+{
+    const OutputKind kind = _kind;
     bool full_range = format.color.range == AVCOL_RANGE_JPEG;
     AVCodecContext& encoder = *_encoder;
     encoder.width = format.width;
@@ -183,6 +182,19 @@ void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& reques
     encoder.thread_count = 0;
     if (_container->oformat->flags & AVFMT_GLOBALHEADER)
         encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+}
+
+void VideoWriter::open_encoder(const VideoFormat& format, const EncoderRequest& request, const EncoderChoice& choice)
+{
+    const AVCodec* codec = choice.codec;
+    AVPixelFormat pixel_format = choice.pixel_format;
+    _encoder.reset(avcodec_alloc_context3(codec));
+    _frame.reset(av_frame_alloc());
+    _packet.reset(av_packet_alloc());
+    if (!_encoder || !_frame || !_packet)
+        throw std::bad_alloc();
+    configure_encoder(format, pixel_format);
+    AVCodecContext& encoder = *_encoder;
     AVDictionary* settings = nullptr;
     for (const auto& [name, value] : choice.settings)
         av_dict_set(&settings, name.c_str(), value.c_str(), 0);
@@ -198,7 +210,7 @@ void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& reques
     } else if (std::string(codec->name) == "libsvtav1") {
         ::setenv("SVT_LOG", ffmpeg_verbose() ? "2" : "1", 0);
     }
-    result = avcodec_open2(_encoder.get(), codec, &settings);
+    int result = avcodec_open2(_encoder.get(), codec, &settings);
     av_dict_free(&settings);
     if (result < 0)
         throw ToolError(kExitUsage, std::string("the ") + codec->name + " encoder refuses " +
@@ -207,23 +219,29 @@ void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& reques
                                         (request.crf.empty() ? "" : " at --crf " + request.crf) +
                                         (request.preset.empty() ? "" : " with --preset " + request.preset) +
                                         " for '" + _display_name + "': " + av_error_text(result));
+}
 
+void VideoWriter::add_video_stream(const VideoFormat& format)
+{
     _video_stream = avformat_new_stream(_container, nullptr);
     if (!_video_stream)
         throw std::bad_alloc();
     avcodec_parameters_from_context(_video_stream->codecpar, _encoder.get());
-    _video_stream->time_base = encoder.time_base;
-    _video_stream->sample_aspect_ratio = encoder.sample_aspect_ratio;
+    _video_stream->time_base = _encoder->time_base;
+    _video_stream->sample_aspect_ratio = _encoder->sample_aspect_ratio;
     _video_stream->avg_frame_rate = format.frame_rate;
     add_side_data(_video_stream, AV_PKT_DATA_DISPLAYMATRIX, format.display_matrix);
     add_side_data(_video_stream, AV_PKT_DATA_MASTERING_DISPLAY_METADATA, format.mastering_display);
     add_side_data(_video_stream, AV_PKT_DATA_CONTENT_LIGHT_LEVEL, format.content_light);
     _video_stream->r_frame_rate = format.frame_rate;
+}
 
+void VideoWriter::set_up_conversion(const VideoFormat& format, AVPixelFormat pixel_format)
+{
     _frame->format = pixel_format;
     _frame->width = format.width;
     _frame->height = format.height;
-    result = av_frame_get_buffer(_frame.get(), 0);
+    int result = av_frame_get_buffer(_frame.get(), 0);
     if (result < 0)
         throw std::bad_alloc();
     _converter.reset(sws_getContext(format.width, format.height, AV_PIX_FMT_RGBA, format.width, format.height,
@@ -231,6 +249,7 @@ void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& reques
                                     nullptr, nullptr));
     if (!_converter)
         throw std::bad_alloc();
+    const bool full_range = format.color.range == AVCOL_RANGE_JPEG;
     const int* coefficients = sws_coefficients_for(format.color.matrix);
     sws_setColorspaceDetails(_converter.get(), coefficients, 1, coefficients, full_range ? 1 : 0, 0, 1 << 16,
                              1 << 16);

@@ -4,12 +4,15 @@
 
 #include <string>
 
-#include "GlTexture.h"
 #include "Options.h"
 #include "RgbaImage.h"
-#include "TextureReader.h"
+#include "client/GlTexture.h"
+#include "client/TextureReader.h"
 
 namespace velmo_upscale {
+
+using velmo_client::GlTexture;
+using velmo_client::TextureReader;
 
 class VelmoUpscaler {
 public:

@@ -1,16 +1,21 @@
-// A GL_TEXTURE_2D the tool creates and deletes itself, filled from RGBA8 pictures.
+// GL_TEXTURE_2D textures of the player's context filled from RGBA8 pictures: one the caller owns
+// by name, and one that deletes itself.
 #pragma once
 
 #include <GLES3/gl3.h>
 
-#include "RgbaImage.h"
+#include "client/RgbaImage.h"
 
-namespace velmo_upscale {
+namespace velmo_client {
+
+// A new RGBA8 texture holding the image (no content when its pixels are empty), bilinear
+// filtering, clamped edges; the caller deletes it. The 2D binding of the active unit is kept.
+GLuint create_texture(const RgbaImage& image);
 
 class GlTexture {
 public:
     GlTexture();  // bilinear filtering, clamped edges, no storage yet
-    ~GlTexture(); // deletes the name: the tool made it
+    ~GlTexture(); // deletes the name: it was made here
     GlTexture(const GlTexture&) = delete;
     GlTexture& operator=(const GlTexture&) = delete;
 
@@ -31,4 +36,4 @@ private:
     int _height = 0;
 };
 
-} // namespace velmo_upscale
+} // namespace velmo_client

@@ -15,6 +15,8 @@
 
 namespace velmo_upscale {
 
+struct EncoderChoice;
+
 struct VideoFormat {
     int width = 0;
     int height = 0;
@@ -78,6 +80,12 @@ public:
 
 private:
     void set_up(const VideoFormat& format, const EncoderRequest& request);
+    // The steps of set_up: the encoder (its frame description, then opened with the chosen
+    // settings), the video stream, the RGBA-to-YUV converter.
+    void configure_encoder(const VideoFormat& format, AVPixelFormat pixel_format);
+    void open_encoder(const VideoFormat& format, const EncoderRequest& request, const EncoderChoice& choice);
+    void add_video_stream(const VideoFormat& format);
+    void set_up_conversion(const VideoFormat& format, AVPixelFormat pixel_format);
     void encode(const AVFrame* frame);
     void write_packet(AVPacket& packet, int stream_index, AVRational time_base);
     [[noreturn]] void fail(const std::string& what, int code) const;
