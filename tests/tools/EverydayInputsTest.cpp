@@ -1,11 +1,17 @@
 // velmo-upscale on inputs that people bring rather than make: cut-outs over hidden colour, big
 // scales, pictures with their own colour profile, video names that look like URLs, cut downloads,
-// MP4s on a pipe with the index last, full-range video in a container that cannot mark it.
+// MP4s on a pipe with the index last, full-range video in a container that cannot mark it, streams
+// that change size.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/wait.h>
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -218,6 +224,76 @@ ColourLabels colour_labels(const std::string& path)
     return labels;
 }
 
+// The sample scene as raw H.264 in segments of their own frame size one after another, each with
+// its own parameter sets, as a capture whose stream changes size. Lossless, so that the scene
+// itself is the reference.
+std::string h264_segments(const std::vector<std::pair<int, int>>& sizes, int frames_each)
+{
+    std::string bytes;
+    int index = 0;
+    for (const auto& [width, height] : sizes) {
+        const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+        CodecContextPtr encoder(codec ? avcodec_alloc_context3(codec) : nullptr);
+        FramePtr frame(av_frame_alloc());
+        PacketPtr packet(av_packet_alloc());
+        if (!encoder || !frame || !packet)
+            return "";
+        encoder->width = frame->width = width;
+        encoder->height = frame->height = height;
+        encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+        frame->format = AV_PIX_FMT_YUV420P;
+        encoder->time_base = AVRational{1, 24};
+        encoder->framerate = AVRational{24, 1};
+        av_opt_set(encoder->priv_data, "preset", "ultrafast", 0);
+        av_opt_set(encoder->priv_data, "qp", "0", 0);
+        SwsPtr converter(sws_getContext(width, height, AV_PIX_FMT_RGBA, width, height, AV_PIX_FMT_YUV420P,
+                                        SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+        if (avcodec_open2(encoder.get(), codec, nullptr) < 0 || av_frame_get_buffer(frame.get(), 0) < 0 || !converter)
+            return "";
+        auto drain = [&] {
+            while (avcodec_receive_packet(encoder.get(), packet.get()) == 0) {
+                bytes.append(reinterpret_cast<const char*>(packet->data), static_cast<size_t>(packet->size));
+                av_packet_unref(packet.get());
+            }
+        };
+        for (int i = 0; i < frames_each; ++i, ++index) {
+            RgbaImage scene = render_sample_scene(width, height, index / 24.0);
+            const uint8_t* planes[4] = {scene.pixels.data(), nullptr, nullptr, nullptr};
+            const int strides[4] = {width * 4, 0, 0, 0};
+            sws_scale(converter.get(), planes, strides, 0, height, frame->data, frame->linesize);
+            frame->pts = i;
+            avcodec_send_frame(encoder.get(), frame.get());
+            drain();
+        }
+        avcodec_send_frame(encoder.get(), nullptr);
+        drain();
+    }
+    return bytes;
+}
+
+// Peak signal-to-noise ratio of the colour channels in dB.
+double psnr(const RgbaImage& a, const RgbaImage& b)
+{
+    double squares = 0;
+    size_t count = 0;
+    for (size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); ++i) {
+        if (i % 4 == 3)
+            continue;
+        double d = double(a.pixels[i]) - double(b.pixels[i]);
+        squares += d * d;
+        ++count;
+    }
+    return squares == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * double(count) / squares);
+}
+
+size_t occurrences(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 } // namespace
 
 TEST_F(EverydayInputsTest, HiddenColourOfTransparentPixelsStaysHidden)
@@ -351,4 +427,20 @@ TEST_F(EverydayInputsTest, MessagesSayWhatHappenedAndWhatToDo)
                             "values, which players without the mark show as limited range"),
               std::string::npos)
         << full.err;
+}
+
+TEST_F(EverydayInputsTest, SizeChangesMidStreamGoThroughVelmoAtTheirOwnSize)
+{
+    // 160x90 to 320x180 and back: each frame reaches the first frame's output size from its own size.
+    folder.write("capture.h264", h264_segments({{160, 90}, {320, 180}, {160, 90}}, 8));
+    ToolRun changed = run({"--scale", "2", "capture.h264", "out.y4m"});
+    ASSERT_EQ(changed.status, 0) << changed.err;
+    EXPECT_EQ(occurrences(changed.err, "note: the size changes at frame 9: 160x90 -> 320x180\n"), 1u) << changed.err;
+    EXPECT_EQ(occurrences(changed.err, "note: the size changes at frame 17: 320x180 -> 160x90\n"), 1u) << changed.err;
+    velmo_upscale_test::DecodedVideo out = decode_video(folder.path("out.y4m"));
+    ASSERT_EQ(out.frames.size(), 24u);
+    EXPECT_EQ(out.info.width, 320);
+    EXPECT_EQ(out.info.height, 180);
+    // The last frame at 320x180 keeps the detail a detour through 160x90 loses (24.3 dB that way).
+    EXPECT_GT(psnr(out.frames[15], render_sample_scene(320, 180, 15 / 24.0)), 27.0);
 }

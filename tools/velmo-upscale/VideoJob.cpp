@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "EglSession.h"
+#include "FrameSizeChange.h"
 #include "HdrProbe.h"
 #include "ImageOps.h"
 #include "InputFile.h"
@@ -123,6 +124,9 @@ std::string upscale_video(const Options& options, const std::string& config_fold
 
     EglSession session;
     UpscalePasses upscaler(session, options, config_folder, info.width, info.height, plan, "'" + options.input + "'");
+    reader.keep_frame_sizes();
+    FrameSizeChange sizes(upscaler, session, options, config_folder, info.width, info.height, plan,
+                          "'" + options.input + "'");
     Progress progress(stderr, info.frame_count);
     auto copy_packet = [&](AVPacket& packet) {
         int target = copied_as[static_cast<size_t>(packet.stream_index)];
@@ -134,7 +138,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     RgbaImage result;
     int64_t pts = 0;
     while (reader.read_frame(frame, pts, copy_packet)) {
-        upscaler.upscale(frame, result);
+        sizes.upscale(frame, result, progress.frames_done());
         writer.write_frame(result, pts);
         if (compare && progress.frames_done() == 0) {
             RgbaImage reference = reference_resize(frame, result.width, result.height, options.compare_filter);

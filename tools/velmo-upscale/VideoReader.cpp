@@ -268,9 +268,11 @@ bool VideoReader::decode_next(const PacketSink& other_packets)
 void VideoReader::convert(RgbaImage& frame)
 {
     const AVFrame& source = *_decoded;
+    const int width = _own_sizes ? source.width : _info.width;
+    const int height = _own_sizes ? source.height : _info.height;
     auto format = static_cast<AVPixelFormat>(source.format);
-    SwsContext* scaler = sws_getCachedContext(_scaler.release(), source.width, source.height, format, _info.width,
-                                              _info.height, AV_PIX_FMT_RGBA, SWS_BICUBIC | SWS_ACCURATE_RND,
+    SwsContext* scaler = sws_getCachedContext(_scaler.release(), source.width, source.height, format, width,
+                                              height, AV_PIX_FMT_RGBA, SWS_BICUBIC | SWS_ACCURATE_RND,
                                               nullptr, nullptr, nullptr);
     _scaler.reset(scaler);
     if (!scaler)
@@ -290,10 +292,10 @@ void VideoReader::convert(RgbaImage& frame)
         _scaler_setup = setup;
     }
 
-    if (frame.width != _info.width || frame.height != _info.height)
-        frame = RgbaImage(_info.width, _info.height);
+    if (frame.width != width || frame.height != height)
+        frame = RgbaImage(width, height);
     uint8_t* planes[4] = {frame.pixels.data(), nullptr, nullptr, nullptr};
-    int strides[4] = {_info.width * 4, 0, 0, 0};
+    int strides[4] = {width * 4, 0, 0, 0};
     sws_scale(scaler, source.data, source.linesize, 0, source.height, planes, strides);
 }
 

@@ -15,7 +15,7 @@
 namespace velmo_upscale {
 
 struct VideoInfo {
-    int width = 0;              // the stream's frame size; every frame is delivered at this size
+    int width = 0;              // the stream's frame size; frames are delivered at this size
     int height = 0;
     AVRational time_base{0, 1}; // of the video stream; frame timestamps count in it
     AVRational frame_rate{0, 1};
@@ -51,6 +51,9 @@ public:
     // increasing (a missing or repeated one is placed one frame after its predecessor). Packets of
     // other streams read on the way go to `other_packets` when given. Returns false at the end.
     bool read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& other_packets = nullptr);
+
+    // From now on every frame comes at its own decoded size rather than the stream's.
+    void keep_frame_sizes() { _own_sizes = true; }
 
     // Damaged packets skipped so far (each one reported on stderr as it happens).
     int damaged_packets() const { return _damaged_packets; }
@@ -91,6 +94,7 @@ private:
     ScalerSetup _scaler_setup;
     int _video_index = -1;
     bool _flushing = false;
+    bool _own_sizes = false;
     bool _have_pts = false;
     int64_t _last_pts = 0;
     int _damaged_packets = 0;
