@@ -182,6 +182,11 @@ Options parse_options(int argc, const char* const argv[])
                  usage_error(o + " needs a name");
              options.encoder.preset = v;
          }},
+        {"--deinterlace", [&](auto& o, auto& v) {
+             if (v != "auto" && v != "off")
+                 usage_error(o + " must be auto or off, not '" + v + "'");
+             options.deinterlace = v == "off" ? DeinterlaceMode::Off : DeinterlaceMode::Auto;
+         }},
         {"--compare", [&](auto& o, auto& v) {
              if (!ends_with(lower(v), ".png"))
                  usage_error(o + " writes a PNG picture: give a name ending in .png, not '" + v + "'");
@@ -330,6 +335,10 @@ Options:
                        libsvtav1, libaom-av1, ffv1 (lossless, .mkv) or any other present
   --crf N              constant quality of the encoder (libx264 default 18; lower is better)
   --preset NAME        speed preset of the encoder (libx264 default medium)
+  --deinterlace auto|off
+                       interlaced video (marked so by its stream or frames): made
+                       progressive with bwdif, one picture per frame (auto, default), or
+                       upscaled woven as it is (off)
   --compare FILE.png   also write an ordinary upscale beside the velmo output
                        (the first frame of a video)
   --compare-with F     the ordinary upscale's filter (libswscale): lanczos (default),

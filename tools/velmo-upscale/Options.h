@@ -23,6 +23,9 @@ enum class Overwrite { Ask, Always, Never };
 // The libswscale filter the --compare picture is drawn with beside velmo's.
 enum class CompareFilter { Bilinear, Bicubic, Lanczos };
 
+// What happens to interlaced video: bwdif makes it progressive, or it stays woven.
+enum class DeinterlaceMode { Auto, Off };
+
 struct Options {
     // One job: INPUT OUTPUT ("-" for standard input or, as Y4M, standard output).
     std::string input;
@@ -49,6 +52,7 @@ struct Options {
     Overwrite overwrite = Overwrite::Ask;
     bool verbose = false;     // let velmo's own log lines through
     EncoderRequest encoder;
+    DeinterlaceMode deinterlace = DeinterlaceMode::Auto;
 
     bool show_help = false;
     bool show_version = false;

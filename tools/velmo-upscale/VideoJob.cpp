@@ -74,6 +74,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     if (input_file.starts_with_png_signature())
         throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
     VideoReader reader(input_file);
+    reader.set_deinterlace(options.deinterlace);
     const VideoInfo& info = reader.info();
     ScalePlan plan = plan_scale(options, info.width, info.height, "video");
     VideoFormat format;
@@ -173,6 +174,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
                           (info.bit_depth > 8 ? ", " + std::to_string(info.bit_depth) +
                                                     "-bit input processed at 8 bits per channel"
                                               : "") +
+                          (reader.interlace_summary().empty() ? "" : ", " + reader.interlace_summary()) +
                           ", " + copied_text(*input, copied_as, video_index) + ", " +
                           (velmo_upscales(options.priority, info.width, info.height)
                                ? "upscaled"

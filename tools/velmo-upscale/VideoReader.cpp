@@ -201,7 +201,7 @@ VideoReader::~VideoReader()
 
 bool VideoReader::read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& other_packets)
 {
-    if (!decode_next(other_packets)) {
+    if (!next_picture(other_packets)) {
         if (_frames_decoded == 0 && _media_before_index)
             throw ToolError(kExitInput, media_before_index_message(_path));
         return false;
@@ -212,6 +212,22 @@ bool VideoReader::read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& o
     _icc_profile.assign(icc ? icc->data : nullptr, icc ? icc->data + icc->size : nullptr);
     av_frame_unref(_decoded.get());
     return true;
+}
+
+// The next decoded picture, deinterlaced where it is interlaced and the reader is asked to.
+bool VideoReader::next_picture(const PacketSink& other_packets)
+{
+    if (!_deinterlacer)
+        _deinterlacer = std::make_unique<Deinterlacer>(
+            _deinterlace, _format->streams[_video_index]->codecpar->field_order, _info.time_base, _path);
+    for (;;) {
+        if (_deinterlacer->pull(_decoded.get()))
+            return true;
+        if (_decoder_drained)
+            return false;
+        _decoder_drained = !decode_next(other_packets);
+        _deinterlacer->push(_decoder_drained ? nullptr : _decoded.get());
+    }
 }
 
 bool VideoReader::decode_next(const PacketSink& other_packets)

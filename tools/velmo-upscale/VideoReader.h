@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "AvSupport.h"
+#include "Deinterlacer.h"
 #include "InputFile.h"
+#include "Options.h"
 #include "RgbaImage.h"
 
 namespace velmo_upscale {
@@ -55,6 +57,11 @@ public:
     // From now on every frame comes at its own decoded size rather than the stream's.
     void keep_frame_sizes() { _own_sizes = true; }
 
+    // How interlaced pictures are delivered (default: woven as decoded); before the first read_frame.
+    void set_deinterlace(DeinterlaceMode mode) { _deinterlace = mode; }
+    // "interlaced, top field first: deinterlaced with bwdif"; empty for progressive video.
+    std::string interlace_summary() const { return _deinterlacer ? _deinterlacer->summary() : ""; }
+
     // Damaged packets skipped so far (each one reported on stderr as it happens).
     int damaged_packets() const { return _damaged_packets; }
     // Why the video ended before its end (a read error, or a file cut short of what its index
@@ -67,6 +74,7 @@ private:
     void open_or_close();
     void open();
     void close();
+    bool next_picture(const PacketSink& other_packets);
     bool decode_next(const PacketSink& other_packets);
     void convert(RgbaImage& frame);
     int64_t next_pts();
@@ -95,6 +103,9 @@ private:
     int _video_index = -1;
     bool _flushing = false;
     bool _own_sizes = false;
+    DeinterlaceMode _deinterlace = DeinterlaceMode::Off;
+    std::unique_ptr<Deinterlacer> _deinterlacer;
+    bool _decoder_drained = false;
     bool _have_pts = false;
     int64_t _last_pts = 0;
     int _damaged_packets = 0;
