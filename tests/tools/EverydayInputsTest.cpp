@@ -1,7 +1,7 @@
 // velmo-upscale on inputs that people bring rather than make: cut-outs over hidden colour, big
 // scales, pictures with their own colour profile, video names that look like URLs, cut downloads,
 // MP4s on a pipe with the index last, full-range video in a container that cannot mark it, streams
-// that change size.
+// that change size, interlaced video, 4:4:4 and 4:2:2 video.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/wait.h>
@@ -513,4 +513,32 @@ TEST_F(EverydayInputsTest, InterlacedVideoIsDeinterlacedWithBwdif)
     EXPECT_LT(after, before / 4);
     EXPECT_GT(progressive.frames[5].at(70, 15)[1], 200);
     EXPECT_LT(progressive.frames[5].at(62, 15)[1], 60);
+}
+
+TEST_F(EverydayInputsTest, ChromaLayoutAndDepthStayWhereTheEncoderTakesThem)
+{
+    auto gradient = [](int plane, int x, int y, int frame) { return (plane * 40 + x * 3 + y * 2 + frame) % 200 + 20; };
+    auto deep_gradient = [&](int plane, int x, int y, int frame) { return 4 * gradient(plane, x, y, frame) + 3; };
+    folder.write("full.y4m", y4m_clip(64, 36, 3, "444", 0, 0, 8, "p", gradient));
+    folder.write("half.y4m", y4m_clip(64, 36, 3, "422p10", 1, 0, 10, "p", deep_gradient));
+
+    ToolRun full = run({"full.y4m", "full.mkv"});
+    ASSERT_EQ(full.status, 0) << full.err;
+    EXPECT_NE(full.out.find("libx264 (yuv444p)"), std::string::npos) << full.out;
+    VideoInfo written = decode_video(folder.path("full.mkv")).info;
+    EXPECT_TRUE((written.chroma == ChromaFormat{0, 0}));
+    EXPECT_EQ(written.bit_depth, 8);
+
+    ToolRun half = run({"half.y4m", "half.mkv"});
+    ASSERT_EQ(half.status, 0) << half.err;
+    written = decode_video(folder.path("half.mkv")).info;
+    EXPECT_TRUE((written.chroma == ChromaFormat{1, 0}));
+    EXPECT_EQ(written.bit_depth, 10);
+    EXPECT_EQ(half.err.find("note:"), std::string::npos) << half.err;
+
+    // MPEG-4 Part 2 takes 8-bit 4:2:0 only: both reductions are named.
+    ToolRun reduced = run({"--codec", "mpeg4", "half.y4m", "mpeg4.mkv"});
+    ASSERT_EQ(reduced.status, 0) << reduced.err;
+    EXPECT_NE(reduced.err.find("note: mpeg4 cannot write 10-bit 4:2:2 video; written 8-bit 4:2:0"), std::string::npos)
+        << reduced.err;
 }

@@ -310,7 +310,8 @@ Upscales PNG pictures and videos with velmo on a headless OpenGL ES context.
   INPUT   a PNG file, or any picture or video FFmpeg can read; - reads standard input
   OUTPUT  .png for a picture; for a video .mkv (every other stream, chapter and tag kept),
           .mp4 (what MP4 holds kept, the rest named) or .y4m (raw YUV, the picture only);
-          10-bit video stays 10-bit with its colour and HDR metadata (velmo works in 8 bits);
+          deep, 4:4:4 and 4:2:2 video keeps its depth and chroma layout where the encoder
+          takes them, and its colour and HDR metadata (velmo works in 8 bits);
           - writes Y4M to standard output
 
 Options:

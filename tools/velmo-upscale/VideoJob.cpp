@@ -86,6 +86,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     format.sample_aspect_ratio = info.sample_aspect_ratio;
     format.display_matrix = info.display_matrix;
     format.bit_depth = info.bit_depth;
+    format.chroma = info.chroma;
     format.mastering_display = info.mastering_display;
     format.content_light = info.content_light;
     // HDR10 encoders put this metadata into the video itself; many containers never repeat it.

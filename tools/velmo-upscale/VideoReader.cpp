@@ -177,6 +177,7 @@ void VideoReader::open()
         _info.color.range = AVCOL_RANGE_JPEG;
     if (const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format))
         _info.bit_depth = descriptor->comp[0].depth;
+    _info.chroma = chroma_format_of(format);
     auto side_data = [stream](AVPacketSideDataType type, std::vector<uint8_t>& copy) {
         size_t size = 0;
         const uint8_t* data = av_stream_get_side_data(stream, type, &size);
