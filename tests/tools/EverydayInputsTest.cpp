@@ -1,12 +1,13 @@
 // velmo-upscale on inputs that people bring rather than make: cut-outs over hidden colour, big
 // scales, pictures with their own colour profile, video names that look like URLs, cut downloads,
 // MP4s on a pipe with the index last, full-range video in a container that cannot mark it, streams
-// that change size, interlaced video, 4:4:4 and 4:2:2 video.
+// that change size, interlaced video, 4:4:4 and 4:2:2 video, phone clips with a display rotation.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/wait.h>
 
 extern "C" {
+#include <libavutil/display.h>
 #include <libavutil/opt.h>
 }
 
@@ -541,4 +542,55 @@ TEST_F(EverydayInputsTest, ChromaLayoutAndDepthStayWhereTheEncoderTakesThem)
     ASSERT_EQ(reduced.status, 0) << reduced.err;
     EXPECT_NE(reduced.err.find("note: mpeg4 cannot write 10-bit 4:2:2 video; written 8-bit 4:2:0"), std::string::npos)
         << reduced.err;
+}
+
+TEST_F(EverydayInputsTest, RotationStaysATagInMp4AndTurnsThePixelsElsewhere)
+{
+    // A phone clip shown turned a quarter clockwise (ffprobe: "rotation of -90.00 degrees"; this
+    // FFmpeg's setter takes the angle with the other sign), red in the stored picture's top-left.
+    VideoFormat format;
+    format.width = 64;
+    format.height = 32;
+    format.display_matrix.resize(9 * sizeof(int32_t));
+    av_display_rotation_set(reinterpret_cast<int32_t*>(format.display_matrix.data()), 90);
+    {
+        VideoWriter writer(folder.path("phone.mp4"), OutputKind::Mp4, format);
+        writer.start();
+        RgbaImage picture(64, 32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x) {
+                bool red = x < 16 && y < 16;
+                uint8_t* p = picture.at(x, y);
+                p[0] = red ? 220 : 128;
+                p[1] = p[2] = red ? 30 : 128;
+                p[3] = 255;
+            }
+        for (int i = 0; i < 2; ++i)
+            writer.write_frame(picture, i);
+        writer.finish();
+    }
+
+    ToolRun tagged = run({"--scale", "1", "phone.mp4", "tagged.mp4"});
+    ASSERT_EQ(tagged.status, 0) << tagged.err;
+    EXPECT_EQ(tagged.err.find("rotation"), std::string::npos) << tagged.err;
+    velmo_upscale_test::DecodedVideo kept = decode_video(folder.path("tagged.mp4"));
+    EXPECT_EQ(kept.info.width, 64);
+    EXPECT_EQ(kept.info.display_matrix.size(), 9 * sizeof(int32_t));
+
+    for (const char* name : {"turned.mkv", "turned.y4m"}) {
+        ToolRun turned = run({"--scale", "1", "phone.mp4", name});
+        ASSERT_EQ(turned.status, 0) << turned.err;
+        EXPECT_NE(turned.err.find("cannot carry the display rotation: the picture is turned 90 degrees clockwise "
+                                  "instead"),
+                  std::string::npos)
+            << turned.err;
+        velmo_upscale_test::DecodedVideo upright = decode_video(folder.path(name));
+        ASSERT_EQ(upright.info.width, 32) << name;
+        ASSERT_EQ(upright.info.height, 64) << name;
+        EXPECT_TRUE(upright.info.display_matrix.empty()) << name;
+        // The top-left corner turned a quarter clockwise is the top-right one.
+        EXPECT_GT(upright.frames[1].at(28, 4)[0], 180) << name;
+        EXPECT_LT(upright.frames[1].at(4, 4)[0], 160) << name;
+        EXPECT_LT(upright.frames[1].at(28, 60)[0], 160) << name;
+    }
 }

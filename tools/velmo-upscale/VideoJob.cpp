@@ -75,6 +75,12 @@ std::string upscale_video(const Options& options, const std::string& config_fold
         throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
     VideoReader reader(input_file);
     reader.set_deinterlace(options.deinterlace);
+    // Of the tool's containers only MP4 carries a display matrix; elsewhere the pixels are turned.
+    if (options.output_kind != OutputKind::Mp4)
+        if (int degrees = reader.turn_upright())
+            note(std::string(options.output_kind == OutputKind::Mkv ? "MKV" : "Y4M") +
+                 " cannot carry the display rotation: the picture is turned " + std::to_string(degrees) +
+                 " degrees clockwise instead");
     const VideoInfo& info = reader.info();
     ScalePlan plan = plan_scale(options, info.width, info.height, "video");
     VideoFormat format;

@@ -9,6 +9,7 @@ extern "C" {
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <utility>
 
 #include "ContainerChecks.h"
 #include "ToolError.h"
@@ -207,12 +208,30 @@ bool VideoReader::read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& o
             throw ToolError(kExitInput, media_before_index_message(_path));
         return false;
     }
-    convert(frame);
+    if (_quarter_turns == 0) {
+        convert(frame);
+    } else {
+        convert(_unturned);
+        turn_clockwise(_unturned, _quarter_turns, frame);
+    }
     pts = next_pts();
     const AVFrameSideData* icc = av_frame_get_side_data(_decoded.get(), AV_FRAME_DATA_ICC_PROFILE);
     _icc_profile.assign(icc ? icc->data : nullptr, icc ? icc->data + icc->size : nullptr);
     av_frame_unref(_decoded.get());
     return true;
+}
+
+int VideoReader::turn_upright()
+{
+    _quarter_turns = clockwise_quarter_turns(_info.display_matrix);
+    if (_quarter_turns == 0)
+        return 0;
+    _info.display_matrix.clear();
+    if (_quarter_turns % 2 != 0) {
+        std::swap(_info.width, _info.height);
+        std::swap(_info.sample_aspect_ratio.num, _info.sample_aspect_ratio.den);
+    }
+    return 90 * _quarter_turns;
 }
 
 // The next decoded picture, deinterlaced where it is interlaced and the reader is asked to.
@@ -285,8 +304,9 @@ bool VideoReader::decode_next(const PacketSink& other_packets)
 void VideoReader::convert(RgbaImage& frame)
 {
     const AVFrame& source = *_decoded;
-    const int width = _own_sizes ? source.width : _info.width;
-    const int height = _own_sizes ? source.height : _info.height;
+    const bool sideways = _quarter_turns % 2 != 0;
+    const int width = _own_sizes ? source.width : sideways ? _info.height : _info.width;
+    const int height = _own_sizes ? source.height : sideways ? _info.width : _info.height;
     auto format = static_cast<AVPixelFormat>(source.format);
     SwsContext* scaler = sws_getCachedContext(_scaler.release(), source.width, source.height, format, width,
                                               height, AV_PIX_FMT_RGBA, SWS_BICUBIC | SWS_ACCURATE_RND,

@@ -13,6 +13,7 @@
 #include "Deinterlacer.h"
 #include "InputFile.h"
 #include "Options.h"
+#include "Rotation.h"
 #include "RgbaImage.h"
 
 namespace velmo_upscale {
@@ -64,6 +65,11 @@ public:
     // "interlaced, top field first: deinterlaced with bwdif"; empty for progressive video.
     std::string interlace_summary() const { return _deinterlacer ? _deinterlacer->summary() : ""; }
 
+    // For outputs that cannot carry the display matrix: frames come turned as it asks, and info()
+    // describes them so (sides and pixel shape swapped for a quarter turn, no matrix). Returns the
+    // clockwise degrees turned, 0 when the matrix asks for no quarter turn. Before the first read_frame.
+    int turn_upright();
+
     // Damaged packets skipped so far (each one reported on stderr as it happens).
     int damaged_packets() const { return _damaged_packets; }
     // Why the video ended before its end (a read error, or a file cut short of what its index
@@ -108,6 +114,8 @@ private:
     DeinterlaceMode _deinterlace = DeinterlaceMode::Off;
     std::unique_ptr<Deinterlacer> _deinterlacer;
     bool _decoder_drained = false;
+    int _quarter_turns = 0; // clockwise, applied to every frame
+    RgbaImage _unturned;
     bool _have_pts = false;
     int64_t _last_pts = 0;
     int _damaged_packets = 0;
