@@ -514,6 +514,18 @@ TEST_F(EverydayInputsTest, InterlacedVideoIsDeinterlacedWithBwdif)
     EXPECT_LT(after, before / 4);
     EXPECT_GT(progressive.frames[5].at(70, 15)[1], 200);
     EXPECT_LT(progressive.frames[5].at(62, 15)[1], 60);
+
+    // One picture per field: twice the frames at twice the rate, each field's bar in turn.
+    ToolRun fields = run({"--deinterlace", "fields", "--scale", "1", "woven.y4m", "fields.y4m"});
+    ASSERT_EQ(fields.status, 0) << fields.err;
+    EXPECT_NE(fields.out.find("interlaced, top field first: deinterlaced with bwdif, one picture per field"),
+              std::string::npos)
+        << fields.out;
+    velmo_upscale_test::DecodedVideo field_rate = decode_video(folder.path("fields.y4m"));
+    ASSERT_EQ(field_rate.frames.size(), 20u);
+    EXPECT_EQ(av_cmp_q(field_rate.info.frame_rate, AVRational{50, 1}), 0);
+    EXPECT_LT(comb_measure(field_rate.frames[11]), before / 4);
+    EXPECT_GT(field_rate.frames[11].at(76, 15)[1], 200);
 }
 
 TEST_F(EverydayInputsTest, ChromaLayoutAndDepthStayWhereTheEncoderTakesThem)

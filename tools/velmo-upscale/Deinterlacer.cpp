@@ -15,8 +15,8 @@ extern "C" {
 namespace velmo_upscale {
 
 Deinterlacer::Deinterlacer(DeinterlaceMode mode, AVFieldOrder field_order, AVRational time_base,
-                           const std::string& what)
-    : _mode(mode), _field_order(field_order), _time_base(time_base), _what(what)
+                           AVRational output_time_base, const std::string& what)
+    : _mode(mode), _field_order(field_order), _time_base(time_base), _output_time_base(output_time_base), _what(what)
 {
 }
 
@@ -48,6 +48,9 @@ void Deinterlacer::push(AVFrame* frame)
         if (!picture)
             throw std::bad_alloc();
         av_frame_move_ref(picture.get(), frame);
+        if (picture->best_effort_timestamp != AV_NOPTS_VALUE)
+            picture->best_effort_timestamp =
+                av_rescale_q(picture->best_effort_timestamp, _time_base, _output_time_base);
         _ready.push_back(std::move(picture));
         return;
     }
@@ -78,7 +81,9 @@ std::string Deinterlacer::summary() const
     if (!_interlaced)
         return "";
     return std::string("interlaced, ") + (_top_first ? "top" : "bottom") + " field first: " +
-           (_mode == DeinterlaceMode::Off ? "not deinterlaced (--deinterlace off)" : "deinterlaced with bwdif");
+           (_mode == DeinterlaceMode::Off      ? "not deinterlaced (--deinterlace off)"
+            : _mode == DeinterlaceMode::Fields ? "deinterlaced with bwdif, one picture per field"
+                                               : "deinterlaced with bwdif");
 }
 
 void Deinterlacer::start(const AVFrame& frame)
@@ -95,12 +100,14 @@ void Deinterlacer::start(const AVFrame& frame)
     if (!_graph)
         throw std::bad_alloc();
     AVFilterContext* bwdif = nullptr;
-    // One picture per frame; only the pictures marked interlaced are touched.
+    // One picture per frame or per field; only the pictures marked interlaced are touched.
+    const char* bwdif_settings = _mode == DeinterlaceMode::Fields ? "mode=send_field:parity=auto:deint=interlaced"
+                                                                  : "mode=send_frame:parity=auto:deint=interlaced";
     int result = avfilter_graph_create_filter(&_source, avfilter_get_by_name("buffer"), "in",
                                               source_settings.c_str(), nullptr, _graph);
     if (result >= 0)
-        result = avfilter_graph_create_filter(&bwdif, avfilter_get_by_name("bwdif"), "bwdif",
-                                              "mode=send_frame:parity=auto:deint=interlaced", nullptr, _graph);
+        result = avfilter_graph_create_filter(&bwdif, avfilter_get_by_name("bwdif"), "bwdif", bwdif_settings,
+                                              nullptr, _graph);
     if (result >= 0)
         result = avfilter_graph_create_filter(&_sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
                                               _graph);
@@ -134,9 +141,9 @@ void Deinterlacer::collect()
             return;
         if (result < 0)
             throw ToolError(kExitInput, "cannot deinterlace '" + _what + "': " + av_error_text(result));
-        // bwdif counts in half the input's time base, so that it could place a picture per field.
+        // bwdif counts in half the input's time base, so that it can place a picture per field.
         if (picture->pts != AV_NOPTS_VALUE)
-            picture->pts = av_rescale_q(picture->pts, sink_time_base, _time_base);
+            picture->pts = av_rescale_q(picture->pts, sink_time_base, _output_time_base);
         picture->best_effort_timestamp = picture->pts;
         picture->interlaced_frame = 0;
         _ready.push_back(std::move(picture));

@@ -1,5 +1,5 @@
 // Interlaced pictures (DVDs, broadcast, camcorders) made progressive with libavfilter's bwdif before
-// they are converted, one picture per frame at the frame rate, the frames' own order and timing kept.
+// they are converted, one picture per frame (or per field), the frames' own order and timing kept.
 #pragma once
 
 #include <deque>
@@ -17,9 +17,11 @@ namespace velmo_upscale {
 class Deinterlacer {
 public:
     // A picture is interlaced when its frame says so or the stream's `field_order` does; with
-    // DeinterlaceMode::Off such pictures are only counted. Timestamps count in `time_base`; `what`
-    // names the input in messages.
-    Deinterlacer(DeinterlaceMode mode, AVFieldOrder field_order, AVRational time_base, const std::string& what);
+    // DeinterlaceMode::Off such pictures are only counted. Decoded timestamps count in `time_base`,
+    // delivered ones in `output_time_base` (half of it for DeinterlaceMode::Fields, one picture per
+    // field); `what` names the input in messages.
+    Deinterlacer(DeinterlaceMode mode, AVFieldOrder field_order, AVRational time_base, AVRational output_time_base,
+                 const std::string& what);
     ~Deinterlacer();
     Deinterlacer(const Deinterlacer&) = delete;
     Deinterlacer& operator=(const Deinterlacer&) = delete;
@@ -42,6 +44,7 @@ private:
     DeinterlaceMode _mode;
     AVFieldOrder _field_order;
     AVRational _time_base;
+    AVRational _output_time_base;
     std::string _what;
     AVFilterGraph* _graph = nullptr;
     AVFilterContext* _source = nullptr;

@@ -183,9 +183,12 @@ Options parse_options(int argc, const char* const argv[])
              options.encoder.preset = v;
          }},
         {"--deinterlace", [&](auto& o, auto& v) {
-             if (v != "auto" && v != "off")
-                 usage_error(o + " must be auto or off, not '" + v + "'");
-             options.deinterlace = v == "off" ? DeinterlaceMode::Off : DeinterlaceMode::Auto;
+             static const std::map<std::string, DeinterlaceMode> kModes = {
+                 {"auto", DeinterlaceMode::Auto}, {"fields", DeinterlaceMode::Fields}, {"off", DeinterlaceMode::Off}};
+             auto mode = kModes.find(v);
+             if (mode == kModes.end())
+                 usage_error(o + " must be auto, fields or off, not '" + v + "'");
+             options.deinterlace = mode->second;
          }},
         {"--compare", [&](auto& o, auto& v) {
              if (!ends_with(lower(v), ".png"))
@@ -336,10 +339,11 @@ Options:
                        libsvtav1, libaom-av1, ffv1 (lossless, .mkv) or any other present
   --crf N              constant quality of the encoder (libx264 default 18; lower is better)
   --preset NAME        speed preset of the encoder (libx264 default medium)
-  --deinterlace auto|off
+  --deinterlace auto|fields|off
                        interlaced video (marked so by its stream or frames): made
-                       progressive with bwdif, one picture per frame (auto, default), or
-                       upscaled woven as it is (off)
+                       progressive with bwdif, one picture per frame (auto, default) or
+                       per field at twice the frame rate (fields, for a stream marked
+                       interlaced), or upscaled woven as it is (off)
   --compare FILE.png   also write an ordinary upscale beside the velmo output
                        (the first frame of a video)
   --compare-with F     the ordinary upscale's filter (libswscale): lanczos (default),

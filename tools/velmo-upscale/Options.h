@@ -23,8 +23,9 @@ enum class Overwrite { Ask, Always, Never };
 // The libswscale filter the --compare picture is drawn with beside velmo's.
 enum class CompareFilter { Bilinear, Bicubic, Lanczos };
 
-// What happens to interlaced video: bwdif makes it progressive, or it stays woven.
-enum class DeinterlaceMode { Auto, Off };
+// What happens to interlaced video: bwdif makes it progressive, one picture per frame or per field,
+// or it stays woven.
+enum class DeinterlaceMode { Auto, Fields, Off };
 
 struct Options {
     // One job: INPUT OUTPUT ("-" for standard input or, as Y4M, standard output).

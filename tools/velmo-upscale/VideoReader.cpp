@@ -221,6 +221,19 @@ bool VideoReader::read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& o
     return true;
 }
 
+void VideoReader::set_deinterlace(DeinterlaceMode mode)
+{
+    AVFieldOrder order = _format->streams[_video_index]->codecpar->field_order;
+    bool marked_interlaced = order != AV_FIELD_UNKNOWN && order != AV_FIELD_PROGRESSIVE;
+    _deinterlace = mode == DeinterlaceMode::Fields && !marked_interlaced ? DeinterlaceMode::Auto : mode;
+    if (_deinterlace == DeinterlaceMode::Fields && _decoded_time_base.num == 0) {
+        _decoded_time_base = _info.time_base;
+        _info.time_base.den *= 2;
+        _info.frame_rate = av_mul_q(_info.frame_rate, AVRational{2, 1});
+        _info.frame_count *= 2;
+    }
+}
+
 int VideoReader::turn_upright()
 {
     _quarter_turns = clockwise_quarter_turns(_info.display_matrix);
@@ -239,7 +252,8 @@ bool VideoReader::next_picture(const PacketSink& other_packets)
 {
     if (!_deinterlacer)
         _deinterlacer = std::make_unique<Deinterlacer>(
-            _deinterlace, _format->streams[_video_index]->codecpar->field_order, _info.time_base, _path);
+            _deinterlace, _format->streams[_video_index]->codecpar->field_order,
+            _decoded_time_base.num > 0 ? _decoded_time_base : _info.time_base, _info.time_base, _path);
     for (;;) {
         if (_deinterlacer->pull(_decoded.get()))
             return true;

@@ -61,7 +61,9 @@ public:
     void keep_frame_sizes() { _own_sizes = true; }
 
     // How interlaced pictures are delivered (default: woven as decoded); before the first read_frame.
-    void set_deinterlace(DeinterlaceMode mode) { _deinterlace = mode; }
+    // One picture per field is delivered for a stream marked interlaced, whose info() then counts
+    // twice the frames in half the time base; other streams get one picture per frame.
+    void set_deinterlace(DeinterlaceMode mode);
     // "interlaced, top field first: deinterlaced with bwdif"; empty for progressive video.
     std::string interlace_summary() const { return _deinterlacer ? _deinterlacer->summary() : ""; }
 
@@ -113,6 +115,7 @@ private:
     bool _own_sizes = false;
     DeinterlaceMode _deinterlace = DeinterlaceMode::Off;
     std::unique_ptr<Deinterlacer> _deinterlacer;
+    AVRational _decoded_time_base{0, 1}; // of the decoded frames, before a field-rate deinterlacer
     bool _decoder_drained = false;
     int _quarter_turns = 0; // clockwise, applied to every frame
     RgbaImage _unturned;
