@@ -491,18 +491,16 @@ TEST_F(EverydayInputsTest, InterlacedVideoIsDeinterlacedWithBwdif)
         return plane ? 128 : (x >= left && x < left + 12 ? 235 : 16);
     };
     folder.write("woven.y4m", y4m_clip(160, 32, 10, "420", 1, 1, 8, "t", moving_bar));
-    ToolRun deinterlaced = run({"--scale", "1", "woven.y4m", "auto.y4m"});
-    ASSERT_EQ(deinterlaced.status, 0) << deinterlaced.err;
-    EXPECT_NE(deinterlaced.out.find(", interlaced, top field first: deinterlaced with bwdif, "), std::string::npos)
-        << deinterlaced.out;
-    ToolRun woven = run({"--deinterlace", "off", "--scale", "1", "woven.y4m", "off.y4m"});
-    ASSERT_EQ(woven.status, 0) << woven.err;
-    EXPECT_NE(woven.out.find(", interlaced, top field first: not deinterlaced (--deinterlace off), "),
-              std::string::npos)
-        << woven.out;
-
-    velmo_upscale_test::DecodedVideo progressive = decode_video(folder.path("auto.y4m"));
-    velmo_upscale_test::DecodedVideo combed = decode_video(folder.path("off.y4m"));
+    // The video each --deinterlace mode gives, after its summary is checked.
+    auto upscaled = [&](const std::string& mode, const std::string& summary) {
+        ToolRun result = run({"--deinterlace", mode, "--scale", "1", "woven.y4m", mode + ".y4m"});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.out.find(", interlaced, top field first: " + summary + ", "), std::string::npos)
+            << result.out;
+        return decode_video(folder.path(mode + ".y4m"));
+    };
+    velmo_upscale_test::DecodedVideo progressive = upscaled("auto", "deinterlaced with bwdif");
+    velmo_upscale_test::DecodedVideo combed = upscaled("off", "not deinterlaced (--deinterlace off)");
     ASSERT_EQ(progressive.frames.size(), 10u);
     ASSERT_EQ(combed.frames.size(), 10u);
     double after = 0, before = 0;
@@ -516,12 +514,7 @@ TEST_F(EverydayInputsTest, InterlacedVideoIsDeinterlacedWithBwdif)
     EXPECT_LT(progressive.frames[5].at(62, 15)[1], 60);
 
     // One picture per field: twice the frames at twice the rate, each field's bar in turn.
-    ToolRun fields = run({"--deinterlace", "fields", "--scale", "1", "woven.y4m", "fields.y4m"});
-    ASSERT_EQ(fields.status, 0) << fields.err;
-    EXPECT_NE(fields.out.find("interlaced, top field first: deinterlaced with bwdif, one picture per field"),
-              std::string::npos)
-        << fields.out;
-    velmo_upscale_test::DecodedVideo field_rate = decode_video(folder.path("fields.y4m"));
+    velmo_upscale_test::DecodedVideo field_rate = upscaled("fields", "deinterlaced with bwdif, one picture per field");
     ASSERT_EQ(field_rate.frames.size(), 20u);
     EXPECT_EQ(av_cmp_q(field_rate.info.frame_rate, AVRational{50, 1}), 0);
     EXPECT_LT(comb_measure(field_rate.frames[11]), before / 4);
