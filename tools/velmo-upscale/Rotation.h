@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "Options.h"
 #include "RgbaImage.h"
 
 namespace velmo_upscale {
@@ -15,5 +17,8 @@ int clockwise_quarter_turns(const std::vector<uint8_t>& display_matrix);
 
 // `image` turned clockwise by `quarter_turns` (0 to 3) into `result`.
 void turn_clockwise(const RgbaImage& image, int quarter_turns, RgbaImage& result);
+
+// "MKV cannot carry the display rotation: the picture is turned 90 degrees clockwise instead".
+std::string turned_upright_text(OutputKind kind, int degrees);
 
 } // namespace velmo_upscale

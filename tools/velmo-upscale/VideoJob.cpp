@@ -16,6 +16,7 @@
 #include "OutputFile.h"
 #include "PngIo.h"
 #include "Progress.h"
+#include "Rotation.h"
 #include "ScalePlan.h"
 #include "ToolError.h"
 #include "UpscalePasses.h"
@@ -78,9 +79,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     // Of the tool's containers only MP4 carries a display matrix; elsewhere the pixels are turned.
     if (options.output_kind != OutputKind::Mp4)
         if (int degrees = reader.turn_upright())
-            note(std::string(options.output_kind == OutputKind::Mkv ? "MKV" : "Y4M") +
-                 " cannot carry the display rotation: the picture is turned " + std::to_string(degrees) +
-                 " degrees clockwise instead");
+            note(turned_upright_text(options.output_kind, degrees));
     const VideoInfo& info = reader.info();
     ScalePlan plan = plan_scale(options, info.width, info.height, "video");
     VideoFormat format;
