@@ -551,7 +551,7 @@ TEST_F(EverydayInputsTest, ChromaLayoutAndDepthStayWhereTheEncoderTakesThem)
 
 TEST_F(EverydayInputsTest, RotationStaysATagInMp4AndTurnsThePixelsElsewhere)
 {
-    // A phone clip shown turned a quarter clockwise (ffprobe: "rotation of -90.00 degrees"; this
+    // A phone clip of one frame shown turned a quarter clockwise (ffprobe: "rotation of -90.00 degrees"; this
     // FFmpeg's setter takes the angle with the other sign), red in the stored picture's top-left.
     VideoFormat format;
     format.width = 64;
@@ -570,8 +570,7 @@ TEST_F(EverydayInputsTest, RotationStaysATagInMp4AndTurnsThePixelsElsewhere)
                 p[1] = p[2] = red ? 30 : 128;
                 p[3] = 255;
             }
-        for (int i = 0; i < 2; ++i)
-            writer.write_frame(picture, i);
+        writer.write_frame(picture, 0);
         writer.finish();
     }
 
@@ -582,7 +581,7 @@ TEST_F(EverydayInputsTest, RotationStaysATagInMp4AndTurnsThePixelsElsewhere)
     EXPECT_EQ(kept.info.width, 64);
     EXPECT_EQ(kept.info.display_matrix.size(), 9 * sizeof(int32_t));
 
-    for (const char* name : {"turned.mkv", "turned.y4m"}) {
+    for (const char* name : {"turned.mkv", "turned.y4m", "turned.png"}) {
         ToolRun turned = run({"--scale", "1", "phone.mp4", name});
         ASSERT_EQ(turned.status, 0) << turned.err;
         EXPECT_NE(turned.err.find("cannot carry the display rotation: the picture is turned 90 degrees clockwise "
@@ -594,8 +593,8 @@ TEST_F(EverydayInputsTest, RotationStaysATagInMp4AndTurnsThePixelsElsewhere)
         ASSERT_EQ(upright.info.height, 64) << name;
         EXPECT_TRUE(upright.info.display_matrix.empty()) << name;
         // The top-left corner turned a quarter clockwise is the top-right one.
-        EXPECT_GT(upright.frames[1].at(28, 4)[0], 180) << name;
-        EXPECT_LT(upright.frames[1].at(4, 4)[0], 160) << name;
-        EXPECT_LT(upright.frames[1].at(28, 60)[0], 160) << name;
+        EXPECT_GT(upright.frames[0].at(28, 4)[0], 180) << name;
+        EXPECT_LT(upright.frames[0].at(4, 4)[0], 160) << name;
+        EXPECT_LT(upright.frames[0].at(28, 60)[0], 160) << name;
     }
 }

@@ -46,7 +46,7 @@ void turn_clockwise(const RgbaImage& image, int quarter_turns, RgbaImage& result
 
 std::string turned_upright_text(OutputKind kind, int degrees)
 {
-    return std::string(kind == OutputKind::Mkv ? "MKV" : "Y4M") +
+    return std::string(kind == OutputKind::Mkv ? "MKV" : kind == OutputKind::Png ? "PNG" : "Y4M") +
            " cannot carry the display rotation: the picture is turned " + std::to_string(degrees) +
            " degrees clockwise instead";
 }

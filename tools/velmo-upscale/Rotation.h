@@ -1,5 +1,5 @@
 // The rotation a display matrix asks a player for, applied to the pixels themselves for outputs
-// whose container cannot carry the matrix (Matroska and Y4M here), as FFmpeg's own command does.
+// whose container cannot carry the matrix (Matroska, Y4M and PNG here), as FFmpeg's own command does.
 #pragma once
 
 #include <cstdint>
