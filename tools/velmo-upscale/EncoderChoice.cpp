@@ -151,10 +151,11 @@ AVPixelFormat pixel_format_for(const AVCodec* codec, int width, int height, int 
 }
 
 // "libx264 cannot write 12-bit 4:4:4 video; written 10-bit 4:2:0", naming only what was lost.
-std::string reduction(const AVCodec* codec, AVPixelFormat written, int width, int height, int bit_depth,
-                      ChromaFormat chroma)
+std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth, ChromaFormat chroma)
 {
-    ChromaFormat kept = kept_chroma(chroma, width, height);
+    // Measured against the input's own layout: 4:2:0 written at an odd size loses nothing of a
+    // 4:2:0 input, although 4:4:4 was asked for there.
+    ChromaFormat kept = kept_chroma(chroma, 2, 2);
     ChromaFormat written_chroma = chroma_format_of(written);
     int written_depth = depth_of(written);
     std::string lost;
@@ -208,7 +209,7 @@ EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat
     choice.pixel_format = pixel_format_for(choice.codec, width, height, bit_depth, chroma);
     if (choice.pixel_format == AV_PIX_FMT_NONE)
         choice.pixel_format = AV_PIX_FMT_YUV420P;
-    choice.downgrade = reduction(choice.codec, choice.pixel_format, width, height, bit_depth, chroma);
+    choice.downgrade = reduction(choice.codec, choice.pixel_format, bit_depth, chroma);
 
     std::string name = choice.codec->name;
     std::string crf = request.crf;
