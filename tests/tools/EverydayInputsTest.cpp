@@ -1,12 +1,20 @@
 // velmo-upscale on inputs that people bring rather than make: cut-outs over hidden colour, big
 // scales, pictures with their own colour profile, video names that look like URLs, cut downloads,
-// MP4s on a pipe with the index last, full-range video in a container that cannot mark it.
+// MP4s on a pipe with the index last, full-range video in a container that cannot mark it, streams
+// that change size, interlaced video, 4:4:4 and 4:2:2 video, phone clips with a display rotation.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/wait.h>
 
+extern "C" {
+#include <libavutil/display.h>
+#include <libavutil/opt.h>
+}
+
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -218,6 +226,112 @@ ColourLabels colour_labels(const std::string& path)
     return labels;
 }
 
+// The sample scene as raw H.264 in segments of their own frame size one after another, each with
+// its own parameter sets, as a capture whose stream changes size. Lossless, so that the scene
+// itself is the reference.
+std::string h264_segments(const std::vector<std::pair<int, int>>& sizes, int frames_each)
+{
+    std::string bytes;
+    int index = 0;
+    for (const auto& [width, height] : sizes) {
+        const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+        CodecContextPtr encoder(codec ? avcodec_alloc_context3(codec) : nullptr);
+        FramePtr frame(av_frame_alloc());
+        PacketPtr packet(av_packet_alloc());
+        if (!encoder || !frame || !packet)
+            return "";
+        encoder->width = frame->width = width;
+        encoder->height = frame->height = height;
+        encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+        frame->format = AV_PIX_FMT_YUV420P;
+        encoder->time_base = AVRational{1, 24};
+        encoder->framerate = AVRational{24, 1};
+        av_opt_set(encoder->priv_data, "preset", "ultrafast", 0);
+        av_opt_set(encoder->priv_data, "qp", "0", 0);
+        SwsPtr converter(sws_getContext(width, height, AV_PIX_FMT_RGBA, width, height, AV_PIX_FMT_YUV420P,
+                                        SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+        if (avcodec_open2(encoder.get(), codec, nullptr) < 0 || av_frame_get_buffer(frame.get(), 0) < 0 || !converter)
+            return "";
+        auto drain = [&] {
+            while (avcodec_receive_packet(encoder.get(), packet.get()) == 0) {
+                bytes.append(reinterpret_cast<const char*>(packet->data), static_cast<size_t>(packet->size));
+                av_packet_unref(packet.get());
+            }
+        };
+        for (int i = 0; i < frames_each; ++i, ++index) {
+            RgbaImage scene = render_sample_scene(width, height, index / 24.0);
+            const uint8_t* planes[4] = {scene.pixels.data(), nullptr, nullptr, nullptr};
+            const int strides[4] = {width * 4, 0, 0, 0};
+            sws_scale(converter.get(), planes, strides, 0, height, frame->data, frame->linesize);
+            frame->pts = i;
+            avcodec_send_frame(encoder.get(), frame.get());
+            drain();
+        }
+        avcodec_send_frame(encoder.get(), nullptr);
+        drain();
+    }
+    return bytes;
+}
+
+// A Y4M clip written sample by sample: `colour` and `interlace` are the header's C and I tags
+// ("444p10", "t"), `shift_x`/`shift_y` the chroma subsampling they mean, `sample(plane, x, y, frame)`
+// each value.
+std::string y4m_clip(int width, int height, int frames, const std::string& colour, int shift_x, int shift_y,
+                     int bits, const std::string& interlace, const std::function<int(int, int, int, int)>& sample)
+{
+    std::string bytes = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F25:1 I" +
+                        interlace + " A1:1 C" + colour + "\n";
+    for (int frame = 0; frame < frames; ++frame) {
+        bytes += "FRAME\n";
+        for (int plane = 0; plane < 3; ++plane) {
+            int plane_width = plane ? -(-width >> shift_x) : width;
+            int plane_height = plane ? -(-height >> shift_y) : height;
+            for (int y = 0; y < plane_height; ++y)
+                for (int x = 0; x < plane_width; ++x) {
+                    int value = sample(plane, x, y, frame);
+                    bytes += static_cast<char>(value & 0xFF);
+                    if (bits > 8)
+                        bytes += static_cast<char>(value >> 8);
+                }
+        }
+    }
+    return bytes;
+}
+
+// How combed a picture is: the mean distance of each row's green from the mean of its two
+// neighbours. Woven fields of a moving edge differ row by row; a progressive edge hardly does.
+double comb_measure(const RgbaImage& image)
+{
+    double sum = 0;
+    for (int y = 1; y + 1 < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            sum += std::abs(image.at(x, y)[1] - (image.at(x, y - 1)[1] + image.at(x, y + 1)[1]) / 2.0);
+    return sum / (double(image.width) * (image.height - 2));
+}
+
+// Peak signal-to-noise ratio of the colour channels in dB.
+double psnr(const RgbaImage& a, const RgbaImage& b)
+{
+    double squares = 0;
+    size_t count = 0;
+    for (size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); ++i) {
+        if (i % 4 == 3)
+            continue;
+        double d = double(a.pixels[i]) - double(b.pixels[i]);
+        squares += d * d;
+        ++count;
+    }
+    return squares == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * double(count) / squares);
+}
+
+size_t occurrences(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 } // namespace
 
 TEST_F(EverydayInputsTest, HiddenColourOfTransparentPixelsStaysHidden)
@@ -351,4 +465,136 @@ TEST_F(EverydayInputsTest, MessagesSayWhatHappenedAndWhatToDo)
                             "values, which players without the mark show as limited range"),
               std::string::npos)
         << full.err;
+}
+
+TEST_F(EverydayInputsTest, SizeChangesMidStreamGoThroughVelmoAtTheirOwnSize)
+{
+    // 160x90 to 320x180 and back: each frame reaches the first frame's output size from its own size.
+    folder.write("capture.h264", h264_segments({{160, 90}, {320, 180}, {160, 90}}, 8));
+    ToolRun changed = run({"--scale", "2", "capture.h264", "out.y4m"});
+    ASSERT_EQ(changed.status, 0) << changed.err;
+    EXPECT_EQ(occurrences(changed.err, "note: the size changes at frame 9: 160x90 -> 320x180\n"), 1u) << changed.err;
+    EXPECT_EQ(occurrences(changed.err, "note: the size changes at frame 17: 320x180 -> 160x90\n"), 1u) << changed.err;
+    velmo_upscale_test::DecodedVideo out = decode_video(folder.path("out.y4m"));
+    ASSERT_EQ(out.frames.size(), 24u);
+    EXPECT_EQ(out.info.width, 320);
+    EXPECT_EQ(out.info.height, 180);
+    // The last frame at 320x180 keeps the detail a detour through 160x90 loses (24.3 dB that way).
+    EXPECT_GT(psnr(out.frames[15], render_sample_scene(320, 180, 15 / 24.0)), 27.0);
+}
+
+TEST_F(EverydayInputsTest, InterlacedVideoIsDeinterlacedWithBwdif)
+{
+    // A bright bar moving 6 pixels a field, top field first: woven, its edges are combs.
+    auto moving_bar = [](int plane, int x, int y, int frame) {
+        int left = 4 + 6 * (2 * frame + y % 2);
+        return plane ? 128 : (x >= left && x < left + 12 ? 235 : 16);
+    };
+    folder.write("woven.y4m", y4m_clip(160, 32, 10, "420", 1, 1, 8, "t", moving_bar));
+    // The video each --deinterlace mode gives, after its summary is checked.
+    auto upscaled = [&](const std::string& mode, const std::string& summary) {
+        ToolRun result = run({"--deinterlace", mode, "--scale", "1", "woven.y4m", mode + ".y4m"});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.out.find(", interlaced, top field first: " + summary + ", "), std::string::npos)
+            << result.out;
+        return decode_video(folder.path(mode + ".y4m"));
+    };
+    velmo_upscale_test::DecodedVideo progressive = upscaled("auto", "deinterlaced with bwdif");
+    velmo_upscale_test::DecodedVideo combed = upscaled("off", "not deinterlaced (--deinterlace off)");
+    ASSERT_EQ(progressive.frames.size(), 10u);
+    ASSERT_EQ(combed.frames.size(), 10u);
+    double after = 0, before = 0;
+    for (size_t i = 1; i + 1 < 10; ++i) {
+        after += comb_measure(progressive.frames[i]) / 8;
+        before += comb_measure(combed.frames[i]) / 8;
+    }
+    // 19.0 woven, 0.0 through bwdif; the bar stays where the top field shows it.
+    EXPECT_LT(after, before / 4);
+    EXPECT_GT(progressive.frames[5].at(70, 15)[1], 200);
+    EXPECT_LT(progressive.frames[5].at(62, 15)[1], 60);
+
+    // One picture per field: twice the frames at twice the rate, each field's bar in turn.
+    velmo_upscale_test::DecodedVideo field_rate = upscaled("fields", "deinterlaced with bwdif, one picture per field");
+    ASSERT_EQ(field_rate.frames.size(), 20u);
+    EXPECT_EQ(av_cmp_q(field_rate.info.frame_rate, AVRational{50, 1}), 0);
+    EXPECT_LT(comb_measure(field_rate.frames[11]), before / 4);
+    EXPECT_GT(field_rate.frames[11].at(76, 15)[1], 200);
+}
+
+TEST_F(EverydayInputsTest, ChromaLayoutAndDepthStayWhereTheEncoderTakesThem)
+{
+    auto gradient = [](int plane, int x, int y, int frame) { return (plane * 40 + x * 3 + y * 2 + frame) % 200 + 20; };
+    auto deep_gradient = [&](int plane, int x, int y, int frame) { return 4 * gradient(plane, x, y, frame) + 3; };
+    folder.write("full.y4m", y4m_clip(64, 36, 3, "444", 0, 0, 8, "p", gradient));
+    folder.write("half.y4m", y4m_clip(64, 36, 3, "422p10", 1, 0, 10, "p", deep_gradient));
+
+    ToolRun full = run({"full.y4m", "full.mkv"});
+    ASSERT_EQ(full.status, 0) << full.err;
+    EXPECT_NE(full.out.find("libx264 (yuv444p)"), std::string::npos) << full.out;
+    VideoInfo written = decode_video(folder.path("full.mkv")).info;
+    EXPECT_TRUE((written.chroma == ChromaFormat{0, 0}));
+    EXPECT_EQ(written.bit_depth, 8);
+
+    ToolRun half = run({"half.y4m", "half.mkv"});
+    ASSERT_EQ(half.status, 0) << half.err;
+    written = decode_video(folder.path("half.mkv")).info;
+    EXPECT_TRUE((written.chroma == ChromaFormat{1, 0}));
+    EXPECT_EQ(written.bit_depth, 10);
+    EXPECT_EQ(half.err.find("note:"), std::string::npos) << half.err;
+
+    // MPEG-4 Part 2 takes 8-bit 4:2:0 only: both reductions are named.
+    ToolRun reduced = run({"--codec", "mpeg4", "half.y4m", "mpeg4.mkv"});
+    ASSERT_EQ(reduced.status, 0) << reduced.err;
+    EXPECT_NE(reduced.err.find("note: mpeg4 cannot write 10-bit 4:2:2 video; written 8-bit 4:2:0"), std::string::npos)
+        << reduced.err;
+}
+
+TEST_F(EverydayInputsTest, RotationStaysATagInMp4AndTurnsThePixelsElsewhere)
+{
+    // A phone clip of one frame shown turned a quarter clockwise (ffprobe: "rotation of -90.00 degrees"; this
+    // FFmpeg's setter takes the angle with the other sign), red in the stored picture's top-left.
+    VideoFormat format;
+    format.width = 64;
+    format.height = 32;
+    format.display_matrix.resize(9 * sizeof(int32_t));
+    av_display_rotation_set(reinterpret_cast<int32_t*>(format.display_matrix.data()), 90);
+    {
+        VideoWriter writer(folder.path("phone.mp4"), OutputKind::Mp4, format);
+        writer.start();
+        RgbaImage picture(64, 32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x) {
+                bool red = x < 16 && y < 16;
+                uint8_t* p = picture.at(x, y);
+                p[0] = red ? 220 : 128;
+                p[1] = p[2] = red ? 30 : 128;
+                p[3] = 255;
+            }
+        writer.write_frame(picture, 0);
+        writer.finish();
+    }
+
+    ToolRun tagged = run({"--scale", "1", "phone.mp4", "tagged.mp4"});
+    ASSERT_EQ(tagged.status, 0) << tagged.err;
+    EXPECT_EQ(tagged.err.find("rotation"), std::string::npos) << tagged.err;
+    velmo_upscale_test::DecodedVideo kept = decode_video(folder.path("tagged.mp4"));
+    EXPECT_EQ(kept.info.width, 64);
+    EXPECT_EQ(kept.info.display_matrix.size(), 9 * sizeof(int32_t));
+
+    for (const char* name : {"turned.mkv", "turned.y4m", "turned.png"}) {
+        ToolRun turned = run({"--scale", "1", "phone.mp4", name});
+        ASSERT_EQ(turned.status, 0) << turned.err;
+        EXPECT_NE(turned.err.find("cannot carry the display rotation: the picture is turned 90 degrees clockwise "
+                                  "instead"),
+                  std::string::npos)
+            << turned.err;
+        velmo_upscale_test::DecodedVideo upright = decode_video(folder.path(name));
+        ASSERT_EQ(upright.info.width, 32) << name;
+        ASSERT_EQ(upright.info.height, 64) << name;
+        EXPECT_TRUE(upright.info.display_matrix.empty()) << name;
+        // The top-left corner turned a quarter clockwise is the top-right one.
+        EXPECT_GT(upright.frames[0].at(28, 4)[0], 180) << name;
+        EXPECT_LT(upright.frames[0].at(4, 4)[0], 160) << name;
+        EXPECT_LT(upright.frames[0].at(28, 60)[0], 160) << name;
+    }
 }

@@ -9,9 +9,9 @@
 #include "OutputFile.h"
 #include "PngIo.h"
 #include "PremultipliedAlpha.h"
+#include "Rotation.h"
 #include "StretchBlit.h"
 #include "ScalePlan.h"
-#include "StretchBlit.h"
 #include "ToolError.h"
 #include "UpscalePasses.h"
 #include "VideoReader.h"
@@ -39,6 +39,10 @@ public:
             height = _png->height();
         } else {
             _video = std::make_unique<VideoReader>(_input);
+            // A PNG has no place for a display rotation (a phone's one-frame clip): turn the pixels.
+            if (int degrees = _video->turn_upright())
+                std::fprintf(stderr, "velmo-upscale: note: %s\n",
+                             turned_upright_text(OutputKind::Png, degrees).c_str());
             width = _video->info().width;
             height = _video->info().height;
         }

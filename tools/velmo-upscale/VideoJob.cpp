@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "FrameSizeChange.h"
 #include "HdrProbe.h"
 #include "ImageOps.h"
 #include "InputFile.h"
@@ -14,6 +15,7 @@
 #include "OutputFile.h"
 #include "PngIo.h"
 #include "Progress.h"
+#include "Rotation.h"
 #include "ScalePlan.h"
 #include "ToolError.h"
 #include "UpscalePasses.h"
@@ -78,6 +80,7 @@ VideoFormat output_format(const Options& options, const VideoReader& reader, con
     format.sample_aspect_ratio = info.sample_aspect_ratio;
     format.display_matrix = info.display_matrix;
     format.bit_depth = info.bit_depth;
+    format.chroma = info.chroma;
     format.mastering_display = info.mastering_display;
     format.content_light = info.content_light;
     // HDR10 encoders put this metadata into the video itself; many containers never repeat it.
@@ -114,7 +117,7 @@ std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& 
 
 // Every frame decoded, upscaled and encoded, the other streams' packets copied as they come; the
 // first frame also drawn beside an ordinary upscale when `compare` is given.
-void upscale_frames(const Options& options, VideoReader& reader, UpscalePasses& upscaler, VideoWriter& writer,
+void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange& sizes, VideoWriter& writer,
                     const std::vector<int>& copied_as, OutputFile* compare, Progress& progress)
 {
     const AVFormatContext* input = reader.container();
@@ -127,7 +130,7 @@ void upscale_frames(const Options& options, VideoReader& reader, UpscalePasses& 
     RgbaImage result;
     int64_t pts = 0;
     while (reader.read_frame(frame, pts, copy_packet)) {
-        upscaler.upscale(frame, result);
+        sizes.upscale(frame, result, progress.frames_done());
         writer.write_frame(result, pts);
         if (compare && progress.frames_done() == 0) {
             RgbaImage reference = reference_resize(frame, result.width, result.height, options.compare_filter);
@@ -154,6 +157,7 @@ std::string video_summary(const Options& options, const VideoReader& reader, con
                           (info.bit_depth > 8 ? ", " + std::to_string(info.bit_depth) +
                                                     "-bit input processed at 8 bits per channel"
                                               : "") +
+                          (reader.interlace_summary().empty() ? "" : ", " + reader.interlace_summary()) +
                           ", " + copied_text(*reader.container(), copied_as, reader.video_stream_index()) + ", " +
                           (velmo_upscales(options.priority, info.width, info.height)
                                ? "upscaled"
@@ -175,6 +179,11 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     if (input_file.starts_with_png_signature())
         throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
     VideoReader reader(input_file);
+    reader.set_deinterlace(options.deinterlace);
+    // Of the tool's containers only MP4 carries a display matrix; elsewhere the pixels are turned.
+    if (options.output_kind != OutputKind::Mp4)
+        if (int degrees = reader.turn_upright())
+            note(turned_upright_text(options.output_kind, degrees));
     const VideoInfo& info = reader.info();
     ScalePlan plan = plan_scale(options, info.width, info.height, "video");
     VideoFormat format = output_format(options, reader, plan);
@@ -192,8 +201,11 @@ std::string upscale_video(const Options& options, const std::string& config_fold
 
     EglSession session;
     UpscalePasses upscaler(session, options, config_folder, info.width, info.height, plan, "'" + options.input + "'");
+    reader.keep_frame_sizes();
+    FrameSizeChange sizes(upscaler, session, options, config_folder, info.width, info.height, plan,
+                          "'" + options.input + "'");
     Progress progress(stderr, info.frame_count);
-    upscale_frames(options, reader, upscaler, writer, copied_as, compare.get(), progress);
+    upscale_frames(options, reader, sizes, writer, copied_as, compare.get(), progress);
     if (progress.frames_done() == 0)
         throw ToolError(kExitInput, "no frame of '" + options.input + "' could be decoded");
     writer.finish();

@@ -202,6 +202,18 @@ const OptionSpec kOptions[] = {
      }},
     {"--preset", "NAME", "speed preset of the encoder (libx264 default medium)",
      [](Parsed& p, const std::string& o, const std::string& v) { p.options.encoder.preset = non_empty(o, v, "a name"); }},
+    {"--deinterlace", "auto|fields|off", "interlaced video (marked so by its stream or frames): made\n"
+                                         "progressive with bwdif, one picture per frame (auto, default) or\n"
+                                         "per field at twice the frame rate (fields, for a stream marked\n"
+                                         "interlaced), or upscaled woven as it is (off)",
+     [](Parsed& p, const std::string& o, const std::string& v) {
+         static const std::map<std::string, DeinterlaceMode> kModes = {
+             {"auto", DeinterlaceMode::Auto}, {"fields", DeinterlaceMode::Fields}, {"off", DeinterlaceMode::Off}};
+         auto mode = kModes.find(v);
+         if (mode == kModes.end())
+             usage_error(o + " must be auto, fields or off, not '" + v + "'");
+         p.options.deinterlace = mode->second;
+     }},
     {"--compare", "FILE.png", "also write an ordinary upscale beside the velmo output\n"
                               "(the first frame of a video)",
      [](Parsed& p, const std::string& o, const std::string& v) {
@@ -425,9 +437,13 @@ std::string help_text()
     std::string options;
     for (const OptionSpec& spec : kOptions) {
         std::string column = std::string(spec.names) + (spec.value ? std::string(" ") + spec.value : "");
+        // A name and value wider than the column stand on a line of their own above the text.
+        const bool own_line = column.size() > 20;
+        if (own_line)
+            options += "  " + column + "\n";
         std::istringstream lines(spec.help);
         std::string line;
-        for (bool first = true; std::getline(lines, line); first = false) {
+        for (bool first = !own_line; std::getline(lines, line); first = false) {
             char row[160];
             std::snprintf(row, sizeof row, "  %-20s %s\n", first ? column.c_str() : "", line.c_str());
             options += row;
@@ -440,7 +456,8 @@ Upscales PNG pictures and videos with velmo on a headless OpenGL ES context.
   INPUT   a PNG file, or any picture or video FFmpeg can read; - reads standard input
   OUTPUT  .png for a picture; for a video .mkv (every other stream, chapter and tag kept),
           .mp4 (what MP4 holds kept, the rest named) or .y4m (raw YUV, the picture only);
-          10-bit video stays 10-bit with its colour and HDR metadata (velmo works in 8 bits);
+          deep, 4:4:4 and 4:2:2 video keeps its depth and chroma layout where the encoder
+          takes them, and its colour and HDR metadata (velmo works in 8 bits);
           - writes Y4M to standard output
 
 Options:

@@ -24,6 +24,10 @@ enum class Overwrite { Ask, Always, Never };
 // The libswscale filter the --compare picture is drawn with beside velmo's.
 enum class CompareFilter { Bilinear, Bicubic, Lanczos };
 
+// What happens to interlaced video: bwdif makes it progressive, one picture per frame or per field,
+// or it stays woven.
+enum class DeinterlaceMode { Auto, Fields, Off };
+
 // velmo's settings (scale, level, sharpness, smoothing, priority, config folder, ...) with velmo's
 // defaults, and what the tool asks for beyond them.
 struct Options : velmo_client::Settings {
@@ -42,6 +46,7 @@ struct Options : velmo_client::Settings {
     Overwrite overwrite = Overwrite::Ask;
     bool verbose = false;     // let velmo's own log lines through
     EncoderRequest encoder;
+    DeinterlaceMode deinterlace = DeinterlaceMode::Auto;
 
     bool show_help = false;
     bool show_version = false;

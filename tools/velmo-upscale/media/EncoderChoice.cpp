@@ -119,25 +119,64 @@ void check_preset(const AVCodec* codec, const std::string& value)
     }
 }
 
-AVPixelFormat pixel_format_for(const AVCodec* codec, int width, int height, int bit_depth)
+// Bits per sample the output keeps of an input's: 8, 10 or 12, the depths encoders take.
+int kept_depth(int bit_depth)
 {
-    bool even = width % 2 == 0 && height % 2 == 0;
-    bool deep = bit_depth > 8;
-    AVPixelFormat wanted = even ? (deep ? AV_PIX_FMT_YUV420P10 : AV_PIX_FMT_YUV420P)
-                                : (deep ? AV_PIX_FMT_YUV444P10 : AV_PIX_FMT_YUV444P);
-    if (takes(codec, wanted))
-        return wanted;
-    // Same depth first: an encoder without 4:4:4 at 10 bits keeps the depth and loses chroma.
-    AVPixelFormat same_depth = deep ? AV_PIX_FMT_YUV420P10 : AV_PIX_FMT_YUV420P;
-    if (takes(codec, same_depth))
-        return same_depth;
-    return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, wanted, 0, nullptr);
+    return bit_depth > 10 ? 12 : bit_depth > 8 ? 10 : 8;
+}
+
+// The chroma layout the output keeps of an input's: 4:1:1 and 4:4:0 go to the next layout that
+// holds all their chroma, and odd sizes take 4:4:4 because subsampled chroma needs even sides.
+ChromaFormat kept_chroma(ChromaFormat input, int width, int height)
+{
+    if (width % 2 != 0 || height % 2 != 0 || input.shift_x == 0)
+        return {0, 0};
+    return input.shift_y == 0 ? ChromaFormat{1, 0} : ChromaFormat{1, 1};
+}
+
+// The kept layout and depth where the encoder takes them; otherwise the depth first, then as much
+// chroma as it takes: an encoder without 4:4:4 at 10 bits keeps the depth and loses chroma.
+AVPixelFormat pixel_format_for(const AVCodec* codec, int width, int height, int bit_depth, ChromaFormat chroma)
+{
+    ChromaFormat kept = kept_chroma(chroma, width, height);
+    for (int depth = kept_depth(bit_depth); depth >= 8; depth -= 2) {
+        for (ChromaFormat layout : {ChromaFormat{0, 0}, ChromaFormat{1, 0}, ChromaFormat{1, 1}}) {
+            bool at_most_kept = layout.shift_x >= kept.shift_x && layout.shift_y >= kept.shift_y;
+            bool fits = layout.shift_x == 0 || width % 2 == 0;
+            if (at_most_kept && fits && takes(codec, planar_yuv(layout, depth)))
+                return planar_yuv(layout, depth);
+        }
+    }
+    return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, planar_yuv(kept, kept_depth(bit_depth)), 0, nullptr);
+}
+
+// "libx264 cannot write 12-bit 4:4:4 video; written 10-bit 4:2:0", naming only what was lost.
+std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth, ChromaFormat chroma)
+{
+    // Measured against the input's own layout: 4:2:0 written at an odd size loses nothing of a
+    // 4:2:0 input, although 4:4:4 was asked for there.
+    ChromaFormat kept = kept_chroma(chroma, 2, 2);
+    ChromaFormat written_chroma = chroma_format_of(written);
+    int written_depth = depth_of(written);
+    std::string lost;
+    std::string instead;
+    if (bit_depth > 8 && written_depth < std::min(bit_depth, kept_depth(bit_depth))) {
+        lost = std::to_string(bit_depth) + "-bit";
+        instead = std::to_string(written_depth) + "-bit";
+    }
+    if (written_chroma.shift_x > kept.shift_x || written_chroma.shift_y > kept.shift_y) {
+        lost += (lost.empty() ? "" : " ") + chroma_text(kept);
+        instead += (instead.empty() ? "" : " ") + chroma_text(written_chroma);
+    }
+    if (lost.empty())
+        return "";
+    return std::string(codec->name) + " cannot write " + lost + " video; written " + instead;
 }
 
 } // namespace
 
 EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat* container, int width, int height,
-                             int bit_depth)
+                             int bit_depth, ChromaFormat chroma)
 {
     EncoderChoice choice;
     if (!container) {
@@ -167,13 +206,10 @@ EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat
     if (!request.preset.empty())
         check_preset(choice.codec, request.preset);
 
-    choice.pixel_format = pixel_format_for(choice.codec, width, height, bit_depth);
+    choice.pixel_format = pixel_format_for(choice.codec, width, height, bit_depth, chroma);
     if (choice.pixel_format == AV_PIX_FMT_NONE)
         choice.pixel_format = AV_PIX_FMT_YUV420P;
-    int written_depth = depth_of(choice.pixel_format);
-    if (bit_depth > 8 && written_depth < std::min(bit_depth, 10))
-        choice.downgrade = std::string(choice.codec->name) + " cannot write " + std::to_string(bit_depth) +
-                           "-bit video; written " + std::to_string(written_depth) + "-bit";
+    choice.downgrade = reduction(choice.codec, choice.pixel_format, bit_depth, chroma);
 
     std::string name = choice.codec->name;
     std::string crf = request.crf;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "AvSupport.h"
+#include "ChromaFormat.h"
 #include "Options.h"
 
 namespace velmo_upscale {
@@ -21,11 +22,11 @@ struct EncoderChoice {
 };
 
 // Picks the encoder and its pixel format for frames of `width` x `height` from an input of
-// `bit_depth` bits per sample: 4:2:0 at even sizes, 4:4:4 otherwise, 10 bits from a deeper input,
-// or the closest the encoder takes. `container` is null for Y4M, which holds raw frames only.
+// `bit_depth` bits per sample in the `chroma` layout: that layout (4:4:4 at odd sizes) and 8, 10 or
+// 12 bits as deep as the input, or the closest the encoder takes, named in the downgrade. `container` is null for Y4M, which holds raw frames only.
 // Throws ToolError(kExitUsage) for an absent encoder, one the container cannot carry, or a --crf or
 // --preset the encoder does not take, and ToolError(kExitOutput) when the build has no encoder at all.
 EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat* container, int width, int height,
-                             int bit_depth);
+                             int bit_depth, ChromaFormat chroma = {});
 
 } // namespace velmo_upscale

@@ -9,6 +9,7 @@ extern "C" {
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <utility>
 
 #include "ContainerChecks.h"
 #include "ToolError.h"
@@ -194,6 +195,7 @@ void VideoReader::describe_video(const AVCodec& codec)
         _info.color.range = AVCOL_RANGE_JPEG;
     if (const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format))
         _info.bit_depth = descriptor->comp[0].depth;
+    _info.chroma = chroma_format_of(format);
     auto side_data = [stream](AVPacketSideDataType type, std::vector<uint8_t>& copy) {
         size_t size = 0;
         const uint8_t* data = av_stream_get_side_data(stream, type, &size);
@@ -218,17 +220,65 @@ VideoReader::~VideoReader()
 
 bool VideoReader::read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& other_packets)
 {
-    if (!decode_next(other_packets)) {
+    if (!next_picture(other_packets)) {
         if (_frames_decoded == 0 && _media_before_index)
             throw ToolError(kExitInput, media_before_index_message(_path));
         return false;
     }
-    convert(frame);
+    if (_quarter_turns == 0) {
+        convert(frame);
+    } else {
+        convert(_unturned);
+        turn_clockwise(_unturned, _quarter_turns, frame);
+    }
     pts = next_pts();
     const AVFrameSideData* icc = av_frame_get_side_data(_decoded.get(), AV_FRAME_DATA_ICC_PROFILE);
     _icc_profile.assign(icc ? icc->data : nullptr, icc ? icc->data + icc->size : nullptr);
     av_frame_unref(_decoded.get());
     return true;
+}
+
+void VideoReader::set_deinterlace(DeinterlaceMode mode)
+{
+    AVFieldOrder order = _format->streams[_video_index]->codecpar->field_order;
+    bool marked_interlaced = order != AV_FIELD_UNKNOWN && order != AV_FIELD_PROGRESSIVE;
+    _deinterlace = mode == DeinterlaceMode::Fields && !marked_interlaced ? DeinterlaceMode::Auto : mode;
+    if (_deinterlace == DeinterlaceMode::Fields && _decoded_time_base.num == 0) {
+        _decoded_time_base = _info.time_base;
+        _info.time_base.den *= 2;
+        _info.frame_rate = av_mul_q(_info.frame_rate, AVRational{2, 1});
+        _info.frame_count *= 2;
+    }
+}
+
+int VideoReader::turn_upright()
+{
+    _quarter_turns = clockwise_quarter_turns(_info.display_matrix);
+    if (_quarter_turns == 0)
+        return 0;
+    _info.display_matrix.clear();
+    if (_quarter_turns % 2 != 0) {
+        std::swap(_info.width, _info.height);
+        std::swap(_info.sample_aspect_ratio.num, _info.sample_aspect_ratio.den);
+    }
+    return 90 * _quarter_turns;
+}
+
+// The next decoded picture, deinterlaced where it is interlaced and the reader is asked to.
+bool VideoReader::next_picture(const PacketSink& other_packets)
+{
+    if (!_deinterlacer)
+        _deinterlacer = std::make_unique<Deinterlacer>(
+            _deinterlace, _format->streams[_video_index]->codecpar->field_order,
+            _decoded_time_base.num > 0 ? _decoded_time_base : _info.time_base, _info.time_base, _path);
+    for (;;) {
+        if (_deinterlacer->pull(_decoded.get()))
+            return true;
+        if (_decoder_drained)
+            return false;
+        _decoder_drained = !decode_next(other_packets);
+        _deinterlacer->push(_decoder_drained ? nullptr : _decoded.get());
+    }
 }
 
 bool VideoReader::decode_next(const PacketSink& other_packets)
@@ -285,9 +335,12 @@ bool VideoReader::decode_next(const PacketSink& other_packets)
 void VideoReader::convert(RgbaImage& frame)
 {
     const AVFrame& source = *_decoded;
+    const bool sideways = _quarter_turns % 2 != 0;
+    const int width = _own_sizes ? source.width : sideways ? _info.height : _info.width;
+    const int height = _own_sizes ? source.height : sideways ? _info.width : _info.height;
     auto format = static_cast<AVPixelFormat>(source.format);
-    SwsContext* scaler = sws_getCachedContext(_scaler.release(), source.width, source.height, format, _info.width,
-                                              _info.height, AV_PIX_FMT_RGBA, SWS_BICUBIC | SWS_ACCURATE_RND,
+    SwsContext* scaler = sws_getCachedContext(_scaler.release(), source.width, source.height, format, width,
+                                              height, AV_PIX_FMT_RGBA, SWS_BICUBIC | SWS_ACCURATE_RND,
                                               nullptr, nullptr, nullptr);
     _scaler.reset(scaler);
     if (!scaler)
@@ -307,10 +360,10 @@ void VideoReader::convert(RgbaImage& frame)
         _scaler_setup = setup;
     }
 
-    if (frame.width != _info.width || frame.height != _info.height)
-        frame = RgbaImage(_info.width, _info.height);
+    if (frame.width != width || frame.height != height)
+        frame = RgbaImage(width, height);
     uint8_t* planes[4] = {frame.pixels.data(), nullptr, nullptr, nullptr};
-    int strides[4] = {_info.width * 4, 0, 0, 0};
+    int strides[4] = {width * 4, 0, 0, 0};
     sws_scale(scaler, source.data, source.linesize, 0, source.height, planes, strides);
 }
 

@@ -9,13 +9,17 @@
 #include <vector>
 
 #include "AvSupport.h"
+#include "ChromaFormat.h"
+#include "Deinterlacer.h"
 #include "InputFile.h"
+#include "Options.h"
+#include "Rotation.h"
 #include "RgbaImage.h"
 
 namespace velmo_upscale {
 
 struct VideoInfo {
-    int width = 0;              // the stream's frame size; every frame is delivered at this size
+    int width = 0;              // the stream's frame size; frames are delivered at this size
     int height = 0;
     AVRational time_base{0, 1}; // of the video stream; frame timestamps count in it
     AVRational frame_rate{0, 1};
@@ -24,6 +28,7 @@ struct VideoInfo {
     AVRational sample_aspect_ratio{0, 1}; // 0/1 when unknown
     std::vector<uint8_t> display_matrix;   // the rotation a player applies; empty when none
     int bit_depth = 8;                     // bits per sample as stored
+    ChromaFormat chroma;                   // chroma subsampling as stored (4:2:0 for RGB)
     std::vector<uint8_t> mastering_display; // HDR side data of the stream; empty when none
     std::vector<uint8_t> content_light;
     std::string codec_name;
@@ -52,6 +57,21 @@ public:
     // other streams read on the way go to `other_packets` when given. Returns false at the end.
     bool read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& other_packets = nullptr);
 
+    // From now on every frame comes at its own decoded size rather than the stream's.
+    void keep_frame_sizes() { _own_sizes = true; }
+
+    // How interlaced pictures are delivered (default: woven as decoded); before the first read_frame.
+    // One picture per field is delivered for a stream marked interlaced, whose info() then counts
+    // twice the frames in half the time base; other streams get one picture per frame.
+    void set_deinterlace(DeinterlaceMode mode);
+    // "interlaced, top field first: deinterlaced with bwdif"; empty for progressive video.
+    std::string interlace_summary() const { return _deinterlacer ? _deinterlacer->summary() : ""; }
+
+    // For outputs that cannot carry the display matrix: frames come turned as it asks, and info()
+    // describes them so (sides and pixel shape swapped for a quarter turn, no matrix). Returns the
+    // clockwise degrees turned, 0 when the matrix asks for no quarter turn. Before the first read_frame.
+    int turn_upright();
+
     // Damaged packets skipped so far (each one reported on stderr as it happens).
     int damaged_packets() const { return _damaged_packets; }
     // Why the video ended before its end (a read error, or a file cut short of what its index
@@ -69,6 +89,7 @@ private:
     const AVCodec* open_decoder();
     void describe_video(const AVCodec& codec);
     void close();
+    bool next_picture(const PacketSink& other_packets);
     bool decode_next(const PacketSink& other_packets);
     void convert(RgbaImage& frame);
     int64_t next_pts();
@@ -96,6 +117,13 @@ private:
     ScalerSetup _scaler_setup;
     int _video_index = -1;
     bool _flushing = false;
+    bool _own_sizes = false;
+    DeinterlaceMode _deinterlace = DeinterlaceMode::Off;
+    std::unique_ptr<Deinterlacer> _deinterlacer;
+    AVRational _decoded_time_base{0, 1}; // of the decoded frames, before a field-rate deinterlacer
+    bool _decoder_drained = false;
+    int _quarter_turns = 0; // clockwise, applied to every frame
+    RgbaImage _unturned;
     bool _have_pts = false;
     int64_t _last_pts = 0;
     int _damaged_packets = 0;

@@ -154,7 +154,7 @@ void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& reques
         _container->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
 
     EncoderChoice choice = choose_encoder(request, kind == OutputKind::Y4m ? nullptr : _container->oformat,
-                                          format.width, format.height, format.bit_depth);
+                                          format.width, format.height, format.bit_depth, format.chroma);
     _downgrade = choice.downgrade;
     open_encoder(format, request, choice);
     add_video_stream(format);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "AvSupport.h"
+#include "ChromaFormat.h"
 #include "Options.h"
 #include "RgbaImage.h"
 #include "SubtitleConverter.h"
@@ -27,8 +28,10 @@ struct VideoFormat {
     // applies carry over unchanged.
     AVRational sample_aspect_ratio{1, 1};
     std::vector<uint8_t> display_matrix;
-    // Bits per sample of the input: above 8 the output is written with 10 where the encoder can.
+    // Bits per sample of the input: above 8 the output is written with 10 or 12 where the encoder can.
     int bit_depth = 8;
+    // The input's chroma layout, kept where the encoder takes it.
+    ChromaFormat chroma;
     // HDR side data as FFmpeg stores it (AVMasteringDisplayMetadata, AVContentLightMetadata);
     // empty when the input has none.
     std::vector<uint8_t> mastering_display;
