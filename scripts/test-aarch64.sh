@@ -72,9 +72,9 @@ bash scripts/build.sh "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gn
 echo "aarch64: install $installed s, build $((SECONDS - installed)) s"
 
 # Every suite without GL runs: the CPU routines with their NEON kernels, the logger, matrices,
-# shader texts, the configuration file and the C interface without a context. A GL test takes 2 to
-# 30 seconds under qemu (llvmpipe's shaders are compiled and run in emulation), so of the GL suites
-# only these run:
+# shader texts, the configuration file and the C interface without a context. A GL test takes
+# seconds under qemu where it takes tens of milliseconds natively (llvmpipe compiles and runs its
+# shaders in emulation), so of the GL suites only these run:
 #   VelmoApiGLTest       the C interface a player calls: lifecycle, both paths' pixels against
 #                        their CPU references, misuse; it drives the renderer's whole frame
 #                        pipeline, its set-up frames and its GPU resources
@@ -84,13 +84,16 @@ echo "aarch64: install $installed s, build $((SECONDS - installed)) s"
 #                        precision on another processor would show first
 #   UsmOnePassGLTest     the sharpening pass against its CPU reference
 #   GPUContextGLTest     the renderer's own EGL context beside the player's
+#   RenderGraphGLTest, FilterNodesGLTest
+#                        the render-graph nodes the renderer draws through, among them the
+#                        skin-tone smoothing node of its face-protection path
 # Left out, each covered by the x86-64 run on the same code: the memory-growth checks (hundreds of
 # frames, minutes each here), the out-of-memory test (an instance for every allocation the library
 # makes), the two upscaling variants held against each other (each meets the reference above), the
-# X11 surfaces (no display here), the GPU wrapper classes, filter nodes, colour conversion, copy
-# and demo shaders, which the renderer's frame pipeline does not reach or reaches through the above.
+# X11 surfaces (no display here), the GPU wrapper classes, colour conversion, copy and demo
+# shaders, which the renderer's frame pipeline does not reach or reaches through the above.
 # A parameterised test's name goes on with a comment on its parameters after a space.
-chosen='^(VelmoApiGLTest\.|Upscale/UpscaleComparison\.|Variants/UpscalePassGLTest\.|UsmOnePassGLTest\.|GPUContextGLTest\.)'
+chosen='^(VelmoApiGLTest\.|Upscale/UpscaleComparison\.|Variants/UpscalePassGLTest\.|UsmOnePassGLTest\.|GPUContextGLTest\.|RenderGraphGLTest\.|FilterNodesGLTest\.)'
 left_out=$(ctest --test-dir "$build_dir" -N -L gl | sed -n 's/^ *Test *#[0-9]*: \([^ ]*\).*/\1/p' | grep -Ev "$chosen" | paste -sd'|')
 ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" \
   -E "^(${left_out:-none})( |\$)|KeepMemoryFlat|EveryRefusedAllocation|_x11_tests\$|^xvfb_"
