@@ -21,9 +21,17 @@ int texel(const Texels8& texture, int x, int y, int channel)
     return texture.data[(static_cast<size_t>(y) * texture.width + x) * texture.channels + channel];
 }
 
+// llvmpipe's code for the blend depends on the processor it runs on: on x86 it rounds, on 64-bit
+// ARM (and the other processors without x86's vector instructions) it truncates.
+#if defined(__x86_64__) || defined(__i386__)
+constexpr int kBlendRounding = 128;
+#else
+constexpr int kBlendRounding = 0;
+#endif
+
 int blend(int a, int b, int weight)
 {
-    return a + (((b - a) * weight + 128) >> 8);
+    return a + (((b - a) * weight + kBlendRounding) >> 8);
 }
 
 } // namespace

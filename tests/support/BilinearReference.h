@@ -18,7 +18,8 @@ struct Texels8 {
 // One channel of a GL_LINEAR, clamp-to-edge lookup at normalised (s, t), as llvmpipe computes it:
 // the coordinate becomes fixed point with 8 fractional bits (s x size x 256 in float, rounded to
 // nearest even, less half a texel), and the four texels are blended with those 8-bit weights,
-// first along s, then along t, each blend rounded: a + ((b - a) x w + 128) >> 8.
+// first along s, then along t: a + ((b - a) x w + r) >> 8, where r is 128 on x86 (rounded) and 0
+// elsewhere (truncated), since llvmpipe's code for the blend differs between processors.
 // A plain float bilinear filter differs from this by several 1/255 at sharp edges.
 uint8_t sample_linear(const Texels8& texture, int channel, float s, float t);
 
