@@ -152,6 +152,25 @@ int audio_packets(const std::string& path)
     return stream >= 0 ? count : 0;
 }
 
+// Every packet of the file in the order it is stored: stream, timestamps, flags and data.
+std::string packet_sequence(const std::string& path)
+{
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+        return "";
+    std::string sequence;
+    AVPacket* packet = av_packet_alloc();
+    while (av_read_frame(format, packet) >= 0) {
+        sequence += std::to_string(packet->stream_index) + " " + std::to_string(packet->pts) + " " +
+                    std::to_string(packet->dts) + " " + std::to_string(packet->flags) + ":";
+        sequence.append(reinterpret_cast<const char*>(packet->data), static_cast<size_t>(packet->size));
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&format);
+    return sequence;
+}
+
 // A written file opened for inspection of its streams, tags and chapters.
 class OpenedFile {
 public:
@@ -382,6 +401,32 @@ TEST_F(UpscaleToolTest, ClipKeepsFramesTimestampsAndSound)
         EXPECT_EQ(av_rescale_q(output.pts[i], output.info.time_base, input.info.time_base), input.pts[i])
             << "frame " << i;
     EXPECT_EQ(audio_packets(folder.path("out.mp4")), audio_packets(folder.path("in.mp4")));
+}
+
+// The stages overlapped write what they write one after another: MP4 byte for byte; Matroska,
+// whose muxer draws fresh identifiers for every file, packet for packet in the same order.
+TEST_F(UpscaleToolTest, OverlappedStagesWriteWhatSerialStagesWrite)
+{
+    write_sample_clip(folder.path("in.mp4"), OutputKind::Mp4, sample_clip(64, 36, 30, true));
+    for (const char* name : {"mp4", "mkv"}) {
+        const std::string extension = name;
+        ToolRun overlapped = run({folder.path("in.mp4"), folder.path("overlapped." + extension)});
+        ASSERT_EQ(overlapped.status, 0) << overlapped.err;
+        setenv("VELMO_UPSCALE_SERIAL", "1", 1);
+        ToolRun serial = run({folder.path("in.mp4"), folder.path("serial." + extension)});
+        unsetenv("VELMO_UPSCALE_SERIAL");
+        ASSERT_EQ(serial.status, 0) << serial.err;
+        EXPECT_EQ(overlapped.err, serial.err);
+        std::string written = ScratchFolder::read(folder.path("overlapped." + extension));
+        std::string expected = ScratchFolder::read(folder.path("serial." + extension));
+        ASSERT_EQ(written.size(), expected.size()) << extension;
+        if (extension == "mp4") {
+            EXPECT_TRUE(written == expected) << "the overlapped MP4 differs from the serial one";
+        }
+        std::string packets = packet_sequence(folder.path("overlapped." + extension));
+        EXPECT_FALSE(packets.empty());
+        EXPECT_TRUE(packets == packet_sequence(folder.path("serial." + extension))) << extension;
+    }
 }
 
 TEST_F(UpscaleToolTest, FirstFrameIsUpscaledLikeTheOthers)

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "FramePipeline.h"
 #include "FrameSizeChange.h"
 #include "HdrProbe.h"
 #include "ImageOps.h"
@@ -116,28 +117,33 @@ std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& 
 }
 
 // Every frame decoded, upscaled and encoded, the other streams' packets copied as they come; the
-// first frame also drawn beside an ordinary upscale when `compare` is given.
+// first frame also drawn beside an ordinary upscale when `compare` is given. The stages overlap
+// unless `overlapped` is false; the file written is the same either way.
 void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange& sizes, VideoWriter& writer,
-                    const std::vector<int>& copied_as, OutputFile* compare, Progress& progress)
+                    const std::vector<int>& copied_as, OutputFile* compare, Progress& progress, bool overlapped)
 {
     const AVFormatContext* input = reader.container();
-    auto copy_packet = [&](AVPacket& packet) {
+    FrameStages stages;
+    stages.decode = [&](RgbaImage& frame, int64_t& pts, const FrameStages::PacketSink& other_packets) {
+        return reader.read_frame(frame, pts, other_packets);
+    };
+    stages.render = [&](const RgbaImage& frame, RgbaImage& result, int64_t index) {
+        sizes.upscale(frame, result, index);
+        if (compare && index == 0) {
+            RgbaImage reference = reference_resize(frame, result.width, result.height, options.compare_filter);
+            write_png_to(*compare, side_by_side(reference, result, 8), false);
+        }
+    };
+    stages.copy = [&](AVPacket& packet) {
         int target = copied_as[static_cast<size_t>(packet.stream_index)];
         if (target >= 0)
             writer.write_copied_packet(packet, target, input->streams[packet.stream_index]->time_base);
     };
-    RgbaImage frame;
-    RgbaImage result;
-    int64_t pts = 0;
-    while (reader.read_frame(frame, pts, copy_packet)) {
-        sizes.upscale(frame, result, progress.frames_done());
+    stages.encode = [&](const RgbaImage& result, int64_t pts) {
         writer.write_frame(result, pts);
-        if (compare && progress.frames_done() == 0) {
-            RgbaImage reference = reference_resize(frame, result.width, result.height, options.compare_filter);
-            write_png_to(*compare, side_by_side(reference, result, 8), false);
-        }
         progress.frame_done();
-    }
+    };
+    run_frame_stages(stages, overlapped);
     progress.finish();
 }
 
@@ -205,7 +211,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     FrameSizeChange sizes(upscaler, session, options, config_folder, info.width, info.height, plan,
                           "'" + options.input + "'");
     Progress progress(stderr, info.frame_count);
-    upscale_frames(options, reader, sizes, writer, copied_as, compare.get(), progress);
+    upscale_frames(options, reader, sizes, writer, copied_as, compare.get(), progress, stages_overlap_by_default());
     if (progress.frames_done() == 0)
         throw ToolError(kExitInput, "no frame of '" + options.input + "' could be decoded");
     writer.finish();
