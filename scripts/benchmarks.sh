@@ -57,6 +57,9 @@ ffmpeg_seconds=$(seconds_of ffmpeg -y -i "$work/clip720.mp4" -vf scale=1920:1080
   -c:v libx264 -crf 18 -preset medium -pix_fmt yuv420p "$work/lanczos.mp4")
 fps() { awk -v n="$frames" -v s="$1" 'BEGIN {printf "%.1f", n / s}'; }
 
+echo "benchmarks: the video job against ffmpeg" >&2
+bash scripts/video-job-bench.sh "$build_dir" 3 >"$work/video-job.md"
+
 {
   echo "# velmo against the usual scalers"
   echo
@@ -91,6 +94,8 @@ fps() { awk -v n="$frames" -v s="$1" 'BEGIN {printf "%.1f", n / s}'; }
   echo "|---|---:|---:|"
   printf '| `velmo-upscale --scale 1.5` | %.1f | %s |\n' "$velmo_seconds" "$(fps "$velmo_seconds")"
   printf '| `ffmpeg -vf scale=1920:1080:flags=lanczos` | %.1f | %s |\n' "$ffmpeg_seconds" "$(fps "$ffmpeg_seconds")"
+  echo
+  cat "$work/video-job.md"
 } >docs/benchmarks.md
 
 # The README carries the same tables, one heading level down, between its two markers.
