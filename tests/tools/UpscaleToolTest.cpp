@@ -429,6 +429,28 @@ TEST_F(UpscaleToolTest, OverlappedStagesWriteWhatSerialStagesWrite)
     }
 }
 
+// A stage failing midway (the encoder's output full) stops the others and ends the run as it ends
+// with the stages in turn: same status, same message, no hang.
+TEST_F(UpscaleToolTest, OverlappedStageFailureEndsTheRunAsSerialDoes)
+{
+    write_sample_clip(folder.path("in.mp4"), OutputKind::Mp4, sample_clip(64, 36, 30, false));
+    std::string err[2];
+    int status[2] = {-1, -1};
+    for (int serial = 0; serial < 2; ++serial) {
+        std::string command = "VELMO_UPSCALE_SERIAL=" + std::to_string(serial) + " " +
+                              shell_quoted(VELMO_UPSCALE_PATH) + " --config-dir " + shell_quoted(config.path()) + " " +
+                              shell_quoted(folder.path("in.mp4")) +
+                              " - >/dev/full 2>" + shell_quoted(folder.path("err.txt"));
+        int raw = std::system(command.c_str());
+        status[serial] = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        err[serial] = ScratchFolder::read(folder.path("err.txt"));
+    }
+    EXPECT_EQ(status[0], kExitOutput) << err[0];
+    EXPECT_EQ(status[0], status[1]);
+    EXPECT_EQ(err[0], err[1]);
+    EXPECT_NE(err[0].find("cannot write '-'"), std::string::npos) << err[0];
+}
+
 TEST_F(UpscaleToolTest, FirstFrameIsUpscaledLikeTheOthers)
 {
     // Twelve identical frames through the lossless-in-time Y4M path: if velmo's set-up pass-through
