@@ -53,7 +53,8 @@ result[up]=$(median_of up "$tool" -y --width 1920 --height 1080 "$work/clip.mp4"
 result[decode]=$(median_of decode ffmpeg -y -i "$work/clip.mp4" -an -f null -)
 result[encode]=$(median_of encode ffmpeg -y -i "$work/raw1080.nut" "${x264[@]}" "$work/encoded.mp4")
 "$build_dir/bench/velmo_frame_bench" --benchmark_filter='^VelmoUpscale/' --benchmark_color=false >"$work/frame.txt" 2>/dev/null
-velmo_ms=$(awk '/^VelmoUpscale\// {print $2; exit}' "$work/frame.txt")
+# The benchmark colours its table even when asked not to: strip the escape codes before reading it.
+velmo_ms=$(sed 's/\x1b\[[0-9;]*m//g' "$work/frame.txt" | awk '/^VelmoUpscale\// {print $2; exit}')
 
 field() { echo "${result[$1]}" | cut -d ' ' -f "$2"; }
 fps() { awk -v n="$frames" -v s="$1" 'BEGIN {printf "%.1f", n / s}'; }
