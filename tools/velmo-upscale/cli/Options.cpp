@@ -256,9 +256,9 @@ std::vector<option> long_options()
 {
     std::vector<option> result;
     for (size_t i = 0; i < std::size(kOptions); ++i) {
-        const OptionSpec& spec = kOptions[i];
-        if (spec.apply && spec.names[1] == '-')
-            result.push_back({spec.names + 2, spec.value ? required_argument : no_argument, nullptr,
+        const OptionSpec& entry = kOptions[i];
+        if (entry.apply && entry.names[1] == '-')
+            result.push_back({entry.names + 2, entry.value ? required_argument : no_argument, nullptr,
                               kLongOptionBase + static_cast<int>(i)});
     }
     result.push_back({nullptr, 0, nullptr, 0});
@@ -270,17 +270,17 @@ std::vector<option> long_options()
 std::string short_options()
 {
     std::string result = "-:";
-    for (const OptionSpec& spec : kOptions)
-        if (spec.apply && spec.names[1] != '-')
-            result += std::string(1, spec.names[1]) + (spec.value ? ":" : "");
+    for (const OptionSpec& entry : kOptions)
+        if (entry.apply && entry.names[1] != '-')
+            result += std::string(1, entry.names[1]) + (entry.value ? ":" : "");
     return result;
 }
 
 const OptionSpec* short_option(int letter)
 {
-    for (const OptionSpec& spec : kOptions)
-        if (spec.apply && spec.names[1] == letter && spec.names[2] == '\0')
-            return &spec;
+    for (const OptionSpec& entry : kOptions)
+        if (entry.apply && entry.names[1] == letter && entry.names[2] == '\0')
+            return &entry;
     return nullptr;
 }
 
@@ -322,9 +322,9 @@ std::vector<std::string> read_arguments(int argc, const char* const argv[], Pars
         if (found == '?')
             usage_error("unknown option '" + option_argument(args.data(), optind, false) + "'");
         const int which = found == ':' ? optopt : found;
-        const OptionSpec* spec = long_option ? &kOptions[which - kLongOptionBase] : short_option(which);
+        const OptionSpec* entry = long_option ? &kOptions[which - kLongOptionBase] : short_option(which);
         if (found == ':')
-            usage_error(std::string(spec->names) + " needs a value");
+            usage_error(std::string(entry->names) + " needs a value");
 
         std::string value = optarg ? optarg : "";
         const bool separate = optarg && optarg == args[optind - 1];
@@ -333,9 +333,9 @@ std::vector<std::string> read_arguments(int argc, const char* const argv[], Pars
             value.erase(0, 1);
         // getopt_long takes unique abbreviations; the tool knows each option by its full name only.
         const std::string given = option_argument(args.data(), optind, separate);
-        if (long_option && given.substr(0, given.find('=')) != spec->names)
+        if (long_option && given.substr(0, given.find('=')) != entry->names)
             usage_error("unknown option '" + given + "'");
-        spec->apply(parsed, spec->names, value);
+        entry->apply(parsed, entry->names, value);
     }
     for (int i = optind; i < argc; ++i)
         positional.push_back(args[static_cast<size_t>(i)]);
@@ -435,13 +435,13 @@ velmo_init_params make_init_params(const Options& options, const char* config_di
 std::string help_text()
 {
     std::string options;
-    for (const OptionSpec& spec : kOptions) {
-        std::string column = std::string(spec.names) + (spec.value ? std::string(" ") + spec.value : "");
+    for (const OptionSpec& entry : kOptions) {
+        std::string column = std::string(entry.names) + (entry.value ? std::string(" ") + entry.value : "");
         // A name and value wider than the column stand on a line of their own above the text.
         const bool own_line = column.size() > 20;
         if (own_line)
             options += "  " + column + "\n";
-        std::istringstream lines(spec.help);
+        std::istringstream lines(entry.help);
         std::string line;
         for (bool first = !own_line; std::getline(lines, line); first = false) {
             char row[160];
