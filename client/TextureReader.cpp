@@ -5,11 +5,18 @@
 namespace velmo_client {
 namespace {
 
-// Reads through `framebuffer`; false when it is incomplete. The GL error state is left alone.
+// Reads through `framebuffer` into a picture of its own size; false when it is incomplete.
 bool read_through(GLuint framebuffer, GLuint texture, int width, int height, RgbaImage& image)
 {
     if (image.width != width || image.height != height)
         image = RgbaImage(width, height);
+    return read_pixels_through(framebuffer, texture, width, height, image.pixels.data());
+}
+
+} // namespace
+
+bool read_pixels_through(GLuint framebuffer, GLuint texture, int width, int height, void* pixels)
+{
     GLint previous = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
@@ -17,14 +24,12 @@ bool read_through(GLuint framebuffer, GLuint texture, int width, int height, Rgb
     bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     if (complete) {
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels.data());
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     }
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
     return complete;
 }
-
-} // namespace
 
 TextureReader::TextureReader()
 {

@@ -27,4 +27,9 @@ private:
 // false only when the framebuffer is incomplete, and no pending error is consumed.
 bool read_texture(GLuint texture, int width, int height, RgbaImage& image);
 
+// The step both share: attaches the texture to `framebuffer` and reads width x height RGBA8
+// pixels to `pixels` (an offset while a pixel pack buffer is bound). False when the framebuffer
+// is incomplete; the framebuffer binding and the GL error state are left alone.
+bool read_pixels_through(GLuint framebuffer, GLuint texture, int width, int height, void* pixels);
+
 } // namespace velmo_client

@@ -16,13 +16,22 @@
 namespace velmo_upscale {
 namespace {
 
-// Frames in flight: one in each stage and one waiting before each of the last two.
-constexpr size_t kFramesInFlight = 4;
+// Frames in flight: one decoding, two on the GPU (one drawn, one being read back), one encoding,
+// and one waiting.
+constexpr size_t kFramesInFlight = 5;
+
+FramePtr new_frame()
+{
+    FramePtr frame(av_frame_alloc());
+    if (!frame)
+        throw std::bad_alloc();
+    return frame;
+}
 
 // A frame on its way through the stages, with the other streams' packets read before it.
 struct FrameSlot {
-    RgbaImage frame;
-    RgbaImage result;
+    FramePtr picture = new_frame(); // decoded; let go once drawn
+    FramePtr encoded = new_frame(); // the encoder's input
     int64_t pts = 0;
     int64_t index = 0;
     bool has_frame = false; // false for the last slot, which carries only the trailing packets
@@ -59,12 +68,14 @@ private:
 
 void run_serially(const FrameStages& stages)
 {
-    RgbaImage frame;
-    RgbaImage result;
+    FramePtr picture = new_frame();
+    FramePtr encoded = new_frame();
     int64_t pts = 0;
-    for (int64_t index = 0; stages.decode(frame, pts, stages.copy); ++index) {
-        stages.render(frame, result, index);
-        stages.encode(result, pts);
+    for (int64_t index = 0; stages.decode(*picture, pts, stages.copy); ++index) {
+        stages.draw(*picture, index);
+        av_frame_unref(picture.get());
+        stages.finish(*encoded, index);
+        stages.encode(*encoded, pts);
     }
 }
 
@@ -96,7 +107,7 @@ void run_overlapped(const FrameStages& stages)
                     }
                     av_packet_move_ref(slot->packets[slot->packet_count++].get(), &packet);
                 };
-                slot->has_frame = stages.decode(slot->frame, slot->pts, keep_packet);
+                slot->has_frame = stages.decode(*slot->picture, slot->pts, keep_packet);
                 bool more = slot->has_frame;
                 if (!to_render.push(slot) || !more)
                     break;
@@ -120,7 +131,7 @@ void run_overlapped(const FrameStages& stages)
                     av_packet_unref(slot->packets[i].get());
                 }
                 if (slot->has_frame)
-                    stages.encode(slot->result, slot->pts);
+                    stages.encode(*slot->encoded, slot->pts);
                 free_slots.push(slot);
             }
         } catch (...) {
@@ -132,17 +143,42 @@ void run_overlapped(const FrameStages& stages)
     });
 
     int64_t index = 0;
+    FrameSlot* drawn = nullptr; // drawn, not finished yet
+    // Finishes the drawn frame and hands it on; false once the encoder has stopped.
+    auto finish_drawn = [&] {
+        FrameSlot* done = drawn;
+        drawn = nullptr;
+        index = done->index;
+        stages.finish(*done->encoded, done->index);
+        return to_encode.push(done);
+    };
     try {
         FrameSlot* slot = nullptr;
         while (to_render.pop(slot)) {
-            index = slot->index;
+            if (slot->has_frame) {
+                index = slot->index;
+                stages.draw(*slot->picture, slot->index);
+                av_frame_unref(slot->picture.get());
+            }
+            if (drawn && !finish_drawn())
+                break;
             if (slot->has_frame)
-                stages.render(slot->frame, slot->result, slot->index);
-            if (!to_encode.push(slot))
+                drawn = slot;
+            else if (!to_encode.push(slot))
                 break;
         }
+        if (drawn)
+            finish_drawn();
     } catch (...) {
         failure.record(index, kRender);
+        // The frame drawn before the one that failed is still written, as it would be serially.
+        if (drawn) {
+            try {
+                finish_drawn();
+            } catch (...) {
+                failure.record(index, kRender);
+            }
+        }
         free_slots.abort();
         to_render.abort();
     }

@@ -23,9 +23,12 @@
 #include "VideoReader.h"
 #include "VideoWriter.h"
 #include "client/EglSession.h"
+#include "client/PixelBufferReader.h"
 
 namespace velmo_upscale {
 namespace {
+
+using velmo_client::PixelBufferReader;
 
 std::string plural(int64_t count, const std::string& word)
 {
@@ -123,24 +126,42 @@ void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange
                     const std::vector<int>& copied_as, OutputFile* compare, Progress& progress, bool overlapped)
 {
     const AVFormatContext* input = reader.container();
+    RgbaImage frame;
+    RgbaImage reference; // the first frame resized by the compare filter
+    PixelBufferReader readback;
     FrameStages stages;
-    stages.decode = [&](RgbaImage& frame, int64_t& pts, const FrameStages::PacketSink& other_packets) {
-        return reader.read_frame(frame, pts, other_packets);
+    stages.decode = [&](AVFrame& picture, int64_t& pts, const FrameStages::PacketSink& other_packets) {
+        return reader.read_picture(picture, pts, other_packets);
     };
-    stages.render = [&](const RgbaImage& frame, RgbaImage& result, int64_t index) {
-        sizes.upscale(frame, result, index);
-        if (compare && index == 0) {
-            RgbaImage reference = reference_resize(frame, result.width, result.height, options.compare_filter);
-            write_png_to(*compare, side_by_side(reference, result, 8), false);
-        }
+    // Each upload waits for the context's work, the read-back of the frame before included, so
+    // velmo never draws over a texture that is still being copied.
+    stages.draw = [&](const AVFrame& picture, int64_t index) {
+        reader.to_rgba(picture, frame);
+        const DrawnTexture out = sizes.upscale(frame, index);
+        if (compare && index == 0)
+            reference = reference_resize(frame, out.width, out.height, options.compare_filter);
+        if (!readback.start(out.texture, out.width, out.height))
+            throw ToolError(kExitGpu, "cannot read velmo's output texture back");
+    };
+    stages.finish = [&](AVFrame& encoded, int64_t index) {
+        bool mapped = readback.finish([&](const uint8_t* pixels, int width, int height) {
+            writer.convert(pixels, width * 4, encoded);
+            if (compare && index == 0) {
+                RgbaImage result(width, height);
+                std::copy(pixels, pixels + result.pixels.size(), result.pixels.begin());
+                write_png_to(*compare, side_by_side(reference, result, 8), false);
+            }
+        });
+        if (!mapped)
+            throw ToolError(kExitGpu, "cannot map velmo's output picture read back");
     };
     stages.copy = [&](AVPacket& packet) {
         int target = copied_as[static_cast<size_t>(packet.stream_index)];
         if (target >= 0)
             writer.write_copied_packet(packet, target, input->streams[packet.stream_index]->time_base);
     };
-    stages.encode = [&](const RgbaImage& result, int64_t pts) {
-        writer.write_frame(result, pts);
+    stages.encode = [&](AVFrame& encoded, int64_t pts) {
+        writer.write_frame(encoded, pts);
         progress.frame_done();
     };
     run_frame_stages(stages, overlapped);

@@ -149,7 +149,8 @@ const AVCodec* VideoReader::open_decoder()
     _decoder.reset(avcodec_alloc_context3(codec));
     _packet.reset(av_packet_alloc());
     _decoded.reset(av_frame_alloc());
-    if (!_decoder || !_packet || !_decoded)
+    _delivered.reset(av_frame_alloc());
+    if (!_decoder || !_packet || !_decoded || !_delivered)
         throw std::bad_alloc();
     avcodec_parameters_to_context(_decoder.get(), parameters);
     _decoder->pkt_timebase = stream->time_base;
@@ -220,22 +221,36 @@ VideoReader::~VideoReader()
 
 bool VideoReader::read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& other_packets)
 {
+    if (!read_picture(*_delivered, pts, other_packets))
+        return false;
+    to_rgba(*_delivered, frame);
+    av_frame_unref(_delivered.get());
+    return true;
+}
+
+bool VideoReader::read_picture(AVFrame& picture, int64_t& pts, const PacketSink& other_packets)
+{
     if (!next_picture(other_packets)) {
         if (_frames_decoded == 0 && _media_before_index)
             throw ToolError(kExitInput, media_before_index_message(_path));
         return false;
     }
-    if (_quarter_turns == 0) {
-        convert(frame);
-    } else {
-        convert(_unturned);
-        turn_clockwise(_unturned, _quarter_turns, frame);
-    }
     pts = next_pts();
     const AVFrameSideData* icc = av_frame_get_side_data(_decoded.get(), AV_FRAME_DATA_ICC_PROFILE);
     _icc_profile.assign(icc ? icc->data : nullptr, icc ? icc->data + icc->size : nullptr);
-    av_frame_unref(_decoded.get());
+    av_frame_unref(&picture);
+    av_frame_move_ref(&picture, _decoded.get());
     return true;
+}
+
+void VideoReader::to_rgba(const AVFrame& picture, RgbaImage& frame)
+{
+    if (_quarter_turns == 0) {
+        convert(picture, frame);
+    } else {
+        convert(picture, _unturned);
+        turn_clockwise(_unturned, _quarter_turns, frame);
+    }
 }
 
 void VideoReader::set_deinterlace(DeinterlaceMode mode)
@@ -332,9 +347,8 @@ bool VideoReader::decode_next(const PacketSink& other_packets)
     }
 }
 
-void VideoReader::convert(RgbaImage& frame)
+void VideoReader::convert(const AVFrame& source, RgbaImage& frame)
 {
-    const AVFrame& source = *_decoded;
     const bool sideways = _quarter_turns % 2 != 0;
     const int width = _own_sizes ? source.width : sideways ? _info.height : _info.width;
     const int height = _own_sizes ? source.height : sideways ? _info.width : _info.height;

@@ -56,6 +56,11 @@ public:
     // increasing (a missing or repeated one is placed one frame after its predecessor). Packets of
     // other streams read on the way go to `other_packets` when given. Returns false at the end.
     bool read_frame(RgbaImage& frame, int64_t& pts, const PacketSink& other_packets = nullptr);
+    // The same in two steps, which may run on two threads at once (for different pictures):
+    // read_picture() hands over the decoded picture as it is, to_rgba() converts it (and turns it
+    // upright when asked to).
+    bool read_picture(AVFrame& picture, int64_t& pts, const PacketSink& other_packets = nullptr);
+    void to_rgba(const AVFrame& picture, RgbaImage& frame);
 
     // From now on every frame comes at its own decoded size rather than the stream's.
     void keep_frame_sizes() { _own_sizes = true; }
@@ -91,7 +96,7 @@ private:
     void close();
     bool next_picture(const PacketSink& other_packets);
     bool decode_next(const PacketSink& other_packets);
-    void convert(RgbaImage& frame);
+    void convert(const AVFrame& source, RgbaImage& frame);
     int64_t next_pts();
 
     std::unique_ptr<InputFile> _owned_input;
@@ -102,6 +107,7 @@ private:
     CodecContextPtr _decoder;
     PacketPtr _packet;
     FramePtr _decoded;
+    FramePtr _delivered; // read_frame's picture between its two steps
     SwsPtr _scaler;
     struct ScalerSetup {
         int width = 0;

@@ -238,14 +238,8 @@ void VideoWriter::add_video_stream(const VideoFormat& format)
 
 void VideoWriter::set_up_conversion(const VideoFormat& format, AVPixelFormat pixel_format)
 {
-    _frame->format = pixel_format;
-    _frame->width = format.width;
-    _frame->height = format.height;
-    int result = av_frame_get_buffer(_frame.get(), 0);
-    if (result < 0)
-        throw std::bad_alloc();
     _converter.reset(sws_getContext(format.width, format.height, AV_PIX_FMT_RGBA, format.width, format.height,
-                                    pixel_format, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+                                    pixel_format, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr,
                                     nullptr, nullptr));
     if (!_converter)
         throw std::bad_alloc();
@@ -379,14 +373,32 @@ void VideoWriter::start()
 
 void VideoWriter::write_frame(const RgbaImage& frame, int64_t pts)
 {
-    int result = av_frame_make_writable(_frame.get());
-    if (result < 0)
+    convert(frame.pixels.data(), frame.width * 4, *_frame);
+    write_frame(*_frame, pts);
+}
+
+void VideoWriter::convert(const uint8_t* pixels, int stride, AVFrame& frame)
+{
+    if (!frame.buf[0] || frame.format != _encoder->pix_fmt || frame.width != _encoder->width ||
+        frame.height != _encoder->height) {
+        av_frame_unref(&frame);
+        frame.format = _encoder->pix_fmt;
+        frame.width = _encoder->width;
+        frame.height = _encoder->height;
+        if (av_frame_get_buffer(&frame, 0) < 0)
+            throw std::bad_alloc();
+    } else if (av_frame_make_writable(&frame) < 0) {
         throw std::bad_alloc();
-    const uint8_t* planes[4] = {frame.pixels.data(), nullptr, nullptr, nullptr};
-    const int strides[4] = {frame.width * 4, 0, 0, 0};
-    sws_scale(_converter.get(), planes, strides, 0, frame.height, _frame->data, _frame->linesize);
-    _frame->pts = _kind == OutputKind::Y4m ? _frames_in : pts;
-    encode(_frame.get());
+    }
+    const uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
+    const int strides[4] = {stride, 0, 0, 0};
+    sws_scale(_converter.get(), planes, strides, 0, frame.height, frame.data, frame.linesize);
+}
+
+void VideoWriter::write_frame(AVFrame& frame, int64_t pts)
+{
+    frame.pts = _kind == OutputKind::Y4m ? _frames_in : pts;
+    encode(&frame);
     ++_frames_in;
 }
 

@@ -68,6 +68,12 @@ public:
     // Encodes one frame of the format's size; `pts` counts in the format's time base. A Y4M file
     // has no timestamps, so there the frames simply follow each other.
     void write_frame(const RgbaImage& frame, int64_t pts);
+    // The same in two steps, which may run on two threads at once (for different frames):
+    // convert() turns an RGBA picture of the format's size, rows `stride` bytes apart, into
+    // `frame`, which gets the encoder's pixel format on first use and a buffer of its own whenever
+    // the encoder still holds the last one; write_frame() encodes it.
+    void convert(const uint8_t* pixels, int stride, AVFrame& frame);
+    void write_frame(AVFrame& frame, int64_t pts);
     // Writes a packet of a copied stream; `time_base` is the one its timestamps count in.
     void write_copied_packet(AVPacket& packet, int stream_index, AVRational time_base);
     // Drains the encoder and completes the file; throws ToolError(kExitOutput).

@@ -42,7 +42,7 @@ UpscalePasses* FrameSizeChange::passes_for(Size size)
     return (_others[size] = std::move(passes)).get();
 }
 
-void FrameSizeChange::upscale(const RgbaImage& frame, RgbaImage& result, int64_t index)
+DrawnTexture FrameSizeChange::upscale(const RgbaImage& frame, int64_t index)
 {
     Size size(frame.width, frame.height);
     UpscalePasses* passes = passes_for(size);
@@ -57,10 +57,11 @@ void FrameSizeChange::upscale(const RgbaImage& frame, RgbaImage& result, int64_t
     }
     _last_size = size;
     if (passes) {
-        passes->upscale(frame, result);
-        return;
+        passes->upload(frame);
+        return passes->draw_texture();
     }
-    _first.upscale(reference_resize(frame, _first_size.first, _first_size.second, CompareFilter::Bicubic), result);
+    _first.upload(reference_resize(frame, _first_size.first, _first_size.second, CompareFilter::Bicubic));
+    return _first.draw_texture();
 }
 
 } // namespace velmo_upscale

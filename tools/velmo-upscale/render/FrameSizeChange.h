@@ -25,8 +25,8 @@ public:
     // Upscales frame number `index` (from 0) of any size to the plan's size. A size velmo can take
     // to that size in proportion gets its own passes; any other shape is stretched to the first
     // size and drawn by `first`, so the whole picture is always kept. Each change of size is noted
-    // on stderr the first time it happens.
-    void upscale(const RgbaImage& frame, RgbaImage& result, int64_t index);
+    // on stderr the first time it happens. The result stays on the GPU until the next call.
+    DrawnTexture upscale(const RgbaImage& frame, int64_t index);
 
 private:
     using Size = std::pair<int, int>;

@@ -1,4 +1,4 @@
-// The pass chain: each pass's output is read back and becomes the next pass's input.
+// The pass chain: each pass's output texture is the next pass's input.
 #include "UpscalePasses.h"
 
 #include <cstdio>
@@ -53,13 +53,17 @@ void UpscalePasses::upload(const RgbaImage& frame)
 
 void UpscalePasses::draw(RgbaImage& result)
 {
-    for (size_t i = 0; i < _passes.size(); ++i) {
-        RgbaImage& output = i + 1 == _passes.size() ? result : _between[i % 2];
-        if (i == 0)
-            _passes[i]->draw(output);
-        else
-            _passes[i]->upscale(_between[(i - 1) % 2], output);
-    }
+    const DrawnTexture out = draw_texture();
+    if (!_reader.read(out.texture, out.width, out.height, result))
+        throw ToolError(kExitGpu, "cannot read velmo's output texture back");
+}
+
+DrawnTexture UpscalePasses::draw_texture()
+{
+    DrawnTexture out = {_passes.front()->input_texture().name(), 0, 0};
+    for (const auto& pass : _passes)
+        out = pass->draw_texture(out.texture);
+    return out;
 }
 
 std::string passes_text(const ScalePlan& plan)

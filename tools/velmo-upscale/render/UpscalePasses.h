@@ -1,6 +1,7 @@
 // One or more velmo instances in a row, each at most 2x, that together draw a frame at the
-// planned output size, sharpening only in the last; checked against the context's texture limit
-// before any frame is decoded.
+// planned output size, sharpening only in the last; each pass samples the one before's output
+// texture, so a frame stays on the GPU until it is read back. Checked against the context's
+// texture limit before any frame is decoded.
 #pragma once
 
 #include <memory>
@@ -34,13 +35,16 @@ public:
     // The same in two steps: after upload() the caller's frame is no longer needed.
     void upload(const RgbaImage& frame);
     void draw(RgbaImage& result);
+    // Every pass on the uploaded frame; the result stays on the GPU (velmo's texture of the last
+    // pass, valid until the passes draw again).
+    DrawnTexture draw_texture();
 
     // The texture the last frame was uploaded to, for drawing a plain stretch beside.
     const GlTexture& input_texture() const { return _passes.front()->input_texture(); }
 
 private:
     std::vector<std::unique_ptr<VelmoUpscaler>> _passes;
-    RgbaImage _between[2]; // alternately the output and the input of the passes before the last
+    TextureReader _reader;
 };
 
 // "2 velmo passes (2 x 1.5)" for the summary; empty for a single pass.

@@ -61,10 +61,17 @@ void VelmoUpscaler::upload(const RgbaImage& frame)
 
 void VelmoUpscaler::draw(RgbaImage& result)
 {
+    const DrawnTexture out = draw_texture(_input.name());
+    if (!_reader.read(out.texture, out.width, out.height, result))
+        throw ToolError(kExitGpu, "cannot read velmo's output texture back");
+}
+
+DrawnTexture VelmoUpscaler::draw_texture(GLuint input)
+{
     velmo_input_frame in = {};
     in.width = _width;
     in.height = _height;
-    in.texid = static_cast<int32_t>(_input.name());
+    in.texid = static_cast<int32_t>(input);
     in.tex_type = 0;
 
     const velmo_client::DrawnFrame frame = velmo_client::draw_frame(_instance, in);
@@ -76,8 +83,7 @@ void VelmoUpscaler::draw(RgbaImage& result)
         throw ToolError(kExitGpu, "velmo drew " + std::to_string(out.width) + "x" + std::to_string(out.height) +
                                       " instead of " + std::to_string(_output_width) + "x" +
                                       std::to_string(_output_height));
-    if (!_reader.read(static_cast<GLuint>(out.texid), out.width, out.height, result))
-        throw ToolError(kExitGpu, "cannot read velmo's output texture back");
+    return {static_cast<GLuint>(out.texid), out.width, out.height};
 }
 
 } // namespace velmo_upscale

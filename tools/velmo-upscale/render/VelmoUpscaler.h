@@ -14,6 +14,13 @@ namespace velmo_upscale {
 using velmo_client::GlTexture;
 using velmo_client::TextureReader;
 
+// A picture velmo drew: its output texture, valid until the instance draws again.
+struct DrawnTexture {
+    GLuint texture = 0;
+    int width = 0;
+    int height = 0;
+};
+
 class VelmoUpscaler {
 public:
     // Creates the instance for frames of width x height drawn at `scale` (at most 2); the tool's
@@ -34,6 +41,9 @@ public:
     // holds the frame once upload() returns.
     void upload(const RgbaImage& frame);
     void draw(RgbaImage& result);
+    // Draws a texture of the instance's size (the uploaded frame, or another instance's output)
+    // and leaves the result on the GPU.
+    DrawnTexture draw_texture(GLuint input);
 
     // The texture the last frame was uploaded to, for drawing a plain stretch beside.
     const GlTexture& input_texture() const { return _input; }
