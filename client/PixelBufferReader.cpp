@@ -35,7 +35,9 @@ bool PixelBufferReader::start(GLuint texture, int width, int height)
     // With a pack buffer bound, the pointer argument is an offset into it.
     bool complete = read_pixels_through(_framebuffer, texture, width, height, nullptr);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(previous));
-    if (!complete || glGetError() != GL_NO_ERROR)
+    // The error of a refused read is taken here, so that it does not fail the next one.
+    const bool read = glGetError() == GL_NO_ERROR;
+    if (!complete || !read)
         return false;
     buffer.width = width;
     buffer.height = height;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times velmo-upscale's video job against ffmpeg on a 5 s 720p clip with sound taken to 1080p
 # (libx264, CRF 18, preset medium): wall and CPU time and peak memory, the stages one after another
-# (VELMO_UPSCALE_SERIAL=1) and overlapped, and each stage alone. Prints a Markdown section.
+# (VELMO_UPSCALE_SERIAL=1) and overlapped, each stage alone, and the shortest time the machine's
+# cores allow for the job's work. Prints a Markdown section.
 # Usage: video-job-bench.sh [build folder] [runs of each command]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -50,6 +51,11 @@ echo "video job: upscaling path and stages alone" >&2
 result[up_serial]=$(median_of up_serial env VELMO_UPSCALE_SERIAL=1 "$tool" -y --width 1920 --height 1080 \
   "$work/clip.mp4" "$work/up_serial.mp4")
 result[up]=$(median_of up "$tool" -y --width 1920 --height 1080 "$work/clip.mp4" "$work/up.mp4")
+# Everything but the encoder: decoding, both colour conversions and velmo, written as raw Y4M.
+result[plain_raw]=$(median_of plain_raw "$tool" -y --priority 0 --width 1920 --height 1080 "$work/clip.mp4" \
+  "$work/raw.y4m")
+result[up_raw]=$(median_of up_raw "$tool" -y --width 1920 --height 1080 "$work/clip.mp4" "$work/raw.y4m")
+rm -f "$work/raw.y4m"
 result[decode]=$(median_of decode ffmpeg -y -i "$work/clip.mp4" -an -f null -)
 result[encode]=$(median_of encode ffmpeg -y -i "$work/raw1080.nut" "${x264[@]}" "$work/encoded.mp4")
 "$build_dir/bench/velmo_frame_bench" --benchmark_filter='^VelmoUpscale/' --benchmark_color=false >"$work/frame.txt" 2>/dev/null
@@ -59,35 +65,61 @@ velmo_ms=$(sed 's/\x1b\[[0-9;]*m//g' "$work/frame.txt" | awk '/^VelmoUpscale\// 
 field() { echo "${result[$1]}" | cut -d ' ' -f "$2"; }
 fps() { awk -v n="$frames" -v s="$1" 'BEGIN {printf "%.1f", n / s}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2fx", a / b}'; }
+cores=$(nproc)
+busy() { awk -v w="$(field "$1" 1)" -v c="$(field "$1" 2)" -v n="$cores" 'BEGIN {printf "%.0f %%", 100 * c / (w * n)}'; }
+# When every core is busy the job cannot end before its CPU time spread over all of them: the
+# CPU time of everything but the encoder, and of the encoder alone, over the cores.
+floor_of() { awk -v a="$(field "$1" 2)" -v b="$(field encode 2)" -v n="$cores" 'BEGIN {printf "%.2f", (a + b) / n}'; }
 row() {
-  printf '| %s | %s | %s | %s | %s | %s | %s |\n' "$2" "$(field "$1" 1)" "$(ratio "$(field "$1" 1)" "$(field ffmpeg 1)")" \
-    "$(field "$1" 2)" "$(ratio "$(field "$1" 2)" "$(field ffmpeg 2)")" "$(field "$1" 3)" "$(field "$1" 4) / $(field "$1" 5)"
+  printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$2" "$(field "$1" 1)" \
+    "$(ratio "$(field "$1" 1)" "$(field ffmpeg 1)")" "$(field "$1" 2)" "$(ratio "$(field "$1" 2)" "$(field ffmpeg 2)")" \
+    "$(busy "$1")" "$(field "$1" 3)" "$(ratio "$(field "$1" 3)" "$(field ffmpeg 3)")" "$(field "$1" 4) / $(field "$1" 5)"
+}
+stage() {
+  printf '| %s | %s | %s | %s | %s |\n' "$2" "$(field "$1" 1)" "$(field "$1" 2)" "$(fps "$(field "$1" 1)")" \
+    "$(field "$1" 4) / $(field "$1" 5)"
 }
 
 echo "## The video job against ffmpeg"
 echo
 echo "A 5 s ($frames frames) 1280x720 test pattern with AAC sound taken to 1920x1080 and encoded with"
-echo "libx264 (CRF 18, preset medium), sound copied; $(nproc) cores. Medians of $runs runs of each command, run"
+echo "libx264 (CRF 18, preset medium), sound copied; $cores cores. Medians of $runs runs of each command, run"
 echo "one after another in one go; the one-minute load average before and after each command's runs is"
-echo "given, as other work shared the machine. CPU is user plus system time; memory is peak resident"
-echo "set (\`/usr/bin/time -v\`). \"serial\" runs the tool's stages one after another"
-echo "(\`VELMO_UPSCALE_SERIAL=1\`), the default overlaps them."
+echo "given, as other work shared the machine. CPU is user plus system time, \"busy\" that time over"
+echo "wall time and cores; memory is peak resident set (\`/usr/bin/time -v\`). \"serial\" runs the tool's"
+echo "stages one after another (\`VELMO_UPSCALE_SERIAL=1\`), the default overlaps them."
 echo
-echo "| command | wall s | x ffmpeg | CPU s | x ffmpeg | peak MB | load |"
-echo "|---|---:|---:|---:|---:|---:|---:|"
+echo "| command | wall s | x ffmpeg | CPU s | x ffmpeg | busy | peak MB | x ffmpeg | load |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
 row ffmpeg '`ffmpeg -vf scale=1920:1080:flags=bilinear`'
 row plain_serial '`velmo-upscale --priority 0`, serial'
 row plain '`velmo-upscale --priority 0`'
 row up_serial '`velmo-upscale` (upscaling), serial'
 row up '`velmo-upscale` (upscaling)'
 echo
-echo "The upscaling path against each of its stages alone, in frames per second:"
+echo "Each stage alone, and the shortest wall time the cores allow: the CPU time of the job without"
+echo "its encoder (written as raw Y4M) plus that of the encoder alone, spread over all $cores cores."
 echo
-echo "| stage | frames per second |"
-echo "|---|---:|"
-echo "| decode alone (\`ffmpeg -an -f null\`) | $(fps "$(field decode 1)") |"
-printf '| velmo alone (`velmo_frame_bench` VelmoUpscale, %s ms per frame) | %s |\n' "$velmo_ms" \
+echo "| stage | wall s | CPU s | frames per second | load |"
+echo "|---|---:|---:|---:|---:|"
+stage decode 'decode alone (`ffmpeg -an -f null`)'
+printf '| velmo alone (`velmo_frame_bench` VelmoUpscale, %s ms per frame) | %s | | %s | |\n' "$velmo_ms" \
+  "$(awk -v ms="$velmo_ms" -v n="$frames" 'BEGIN {printf "%.2f", ms * n / 1000}')" \
   "$(awk -v ms="$velmo_ms" 'BEGIN {printf "%.1f", 1000 / ms}')"
-echo "| encode alone (libx264 from raw 1080p frames) | $(fps "$(field encode 1)") |"
-echo "| whole job, serial | $(fps "$(field up_serial 1)") |"
-echo "| whole job, overlapped | $(fps "$(field up 1)") |"
+stage encode 'encode alone (libx264 from raw 1080p frames)'
+stage plain_raw '`velmo-upscale --priority 0` without encoder (to Y4M)'
+stage up_raw '`velmo-upscale` (upscaling) without encoder (to Y4M)'
+stage up_serial 'whole upscaling job, serial'
+stage up 'whole upscaling job, overlapped'
+echo
+slowest=$(awk -v d="$(fps "$(field decode 1)")" -v e="$(fps "$(field encode 1)")" -v ms="$velmo_ms" \
+  'BEGIN {v = 1000 / ms; m = d < e ? d : e; printf "%.2f", m < v ? m : v}')
+echo "The overlapped upscaling job runs at $(ratio "$(fps "$(field up 1)")" "$slowest") the frame rate of its slowest stage alone."
+echo
+echo "| path | shortest wall s the cores allow | job's wall s | job / shortest |"
+echo "|---|---:|---:|---:|"
+for path in plain up; do
+  floor=$(floor_of "${path}_raw")
+  printf '| %s | %s | %s | %s |\n' "$([[ $path == plain ]] && echo 'plain (`--priority 0`)' || echo upscaling)" \
+    "$floor" "$(field "$path" 1)" "$(ratio "$(field "$path" 1)" "$floor")"
+done

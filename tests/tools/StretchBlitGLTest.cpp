@@ -1,5 +1,6 @@
-// The player side on Mesa: texture upload and read-back are exact, and the stretch pass is the
-// centre-aligned bilinear stretch a player would show, the right way up.
+// The player side on Mesa: texture upload and read-back (direct and through pixel buffers) are
+// exact, and the stretch pass is the centre-aligned bilinear stretch a player would show, the
+// right way up.
 #include "StretchBlit.h"
 
 #include <gtest/gtest.h>
@@ -7,8 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <stdexcept>
 
 #include "client/GlTexture.h"
+#include "client/PixelBufferReader.h"
 #include "client/TextureReader.h"
 #include "support/PlayerGLTest.h"
 
@@ -126,4 +129,42 @@ TEST_F(StretchBlitGLTest, ReadingANameThatIsNoTextureFails)
 {
     RgbaImage result;
     EXPECT_FALSE(reader().read(123456, 4, 4, result));
+}
+
+// Copies come back oldest first, each at its own size and as the texture was when it was queued,
+// however the texture changes afterwards; a third copy, an unreadable texture and a throwing
+// user are refused or cleaned up without disturbing the copies that wait.
+TEST_F(StretchBlitGLTest, PixelBuffersHandBackQueuedCopiesInOrder)
+{
+    RgbaImage first = from_test_image(velmo_test::random_image(37, 23, 5));
+    RgbaImage second = from_test_image(velmo_test::random_image(16, 40, 6));
+    GlTexture a, b;
+    a.upload(first);
+    b.upload(second);
+    PixelBufferReader buffers;
+    ASSERT_TRUE(buffers.start(a.name(), 37, 23));
+    EXPECT_FALSE(buffers.start(123456, 4, 4));
+    ASSERT_TRUE(buffers.start(b.name(), 16, 40));
+    EXPECT_FALSE(buffers.start(a.name(), 37, 23));
+    a.upload(from_test_image(velmo_test::random_image(37, 23, 9)));
+
+    auto take = [&](RgbaImage& image) {
+        return buffers.finish([&](const uint8_t* pixels, int width, int height) {
+            image = RgbaImage(width, height);
+            std::copy(pixels, pixels + image.pixels.size(), image.pixels.begin());
+        });
+    };
+    RgbaImage back;
+    ASSERT_TRUE(take(back));
+    EXPECT_EQ(back.width, 37);
+    EXPECT_EQ(back.pixels, first.pixels);
+    EXPECT_THROW(buffers.finish([](const uint8_t*, int, int) { throw std::runtime_error("refused"); }),
+                 std::runtime_error);
+    EXPECT_FALSE(take(back));
+
+    ASSERT_TRUE(buffers.start(b.name(), 16, 40));
+    ASSERT_TRUE(take(back));
+    EXPECT_EQ(back.height, 40);
+    EXPECT_EQ(back.pixels, second.pixels);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
