@@ -123,3 +123,7 @@ for path in plain up; do
   printf '| %s | %s | %s | %s |\n' "$([[ $path == plain ]] && echo 'plain (`--priority 0`)' || echo upscaling)" \
     "$floor" "$(field "$path" 1)" "$(ratio "$(field "$path" 1)" "$floor")"
 done
+echo
+echo "Where \"busy\" is close to 100 %, the job is bound by CPU time: overlapping its stages cannot take it"
+echo "below the shortest time above. On llvmpipe velmo's drawing is CPU time as well, so with every"
+echo "stage sharing the same cores the upscaling job cannot reach the frame rate velmo has alone."
