@@ -28,6 +28,8 @@
 
 #include <cstddef>
 
+#include "velmo_api.h"
+
 #ifndef VELMO_API
 #if defined(__GNUC__)
 #define VELMO_API __attribute__((visibility("default")))
@@ -163,6 +165,28 @@ VELMO_API int FixedDiv1_C(int num, int div);
  * that one column or row. */
 VELMO_API void SR_ScaleSlope(int src_width, int src_height, int dst_width, int dst_height, FilterMode filtering,
                              int* x, int* y, int* dx, int* dy);
+
+/* ---- Upscaling pass ----
+ * The picture velmo_process draws, computed on the CPU for callers without a GPU: 8-bit RGBA in
+ * (as the frame velmo_process takes, rows top to bottom), 8-bit RGBA out at dst_width x
+ * dst_height, alpha 255. Each call draws the output rows [dst_row_begin, dst_row_end) only and
+ * reads the whole source, so callers split a frame into bands across their own threads; the
+ * library starts no thread. Sizes are positive; strides are in bytes, at least 4 x width.
+ * Returns 0 after drawing, -1 (writing nothing) for a NULL pointer, a size <= 0, a stride too
+ * small, or a band outside [0, dst_height] or empty. */
+
+/* The edge-adaptive upscaling pass with unsharp-mask sharpening, optionally after skin-tone
+ * smoothing, shaped by the fields of params that shape the picture: sr_level and
+ * custom_sharpness, enable_edge_adaptive, enable_fast_sr_smooth, enable_face_protection,
+ * sigma_s and sigma_r, read as velmo_init reads them. config_dir and priority are not read. */
+VELMO_API int SR_UpscaleRGBA(const unsigned char* src_rgba, int src_stride, int src_width, int src_height,
+                             unsigned char* dst_rgba, int dst_stride, int dst_width, int dst_height,
+                             int dst_row_begin, int dst_row_end, const velmo_init_params* params);
+
+/* The plain path: the bilinear stretch the copy pass draws when super-resolution is not chosen. */
+VELMO_API int SR_StretchRGBA(const unsigned char* src_rgba, int src_stride, int src_width, int src_height,
+                             unsigned char* dst_rgba, int dst_stride, int dst_width, int dst_height,
+                             int dst_row_begin, int dst_row_end);
 
 /* Portable row kernels, any width >= 0. */
 VELMO_API void SR_CopyRow_C(const unsigned char* src, unsigned char* dst, int count);
