@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Measures velmo against libswscale and FFmpeg on this machine: picture quality on the photographs
-# of bench/photos/ and speed on the GL driver at hand. Builds what it needs into the given folder
-# (default: build), writes docs/benchmarks.md, docs/zoom-crop.png and the tables in README.md, and
-# prints them.
+# of bench/photos/ (butteraugli and SSIMULACRA by libjxl's tools, PSNR and SSIM by libavfilter,
+# against Lanczos alone and sharpened by FFmpeg's cas and unsharp) and speed on the GL driver at
+# hand. Builds what it needs into the given folder (default: build), writes docs/benchmarks.md,
+# the crops docs/zoom-crop.png and docs/zoom-cas.png and the tables in README.md (there without
+# the per-photograph tables of x1.5 and x4), and prints them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build}
@@ -23,9 +25,11 @@ photos=(Manuscript Portrait Speaker BoardText Colosseum Grey EveningGlow BytheWa
 photo_files=()
 for name in "${photos[@]}"; do photo_files+=("bench/photos/$name.png"); done
 
-echo "benchmarks: picture quality (${#photos[@]} photographs, 3 factors, 12 methods)" >&2
-"$build_dir/bench/velmo_quality_bench" --zoom docs/zoom-crop.png "${photo_files[@]}" >"$work/quality.txt"
+echo "benchmarks: picture quality (${#photos[@]} photographs, 3 factors, 15 methods)" >&2
+"$build_dir/bench/velmo_quality_bench" --zoom docs/zoom-crop.png --zoom-peer docs/zoom-cas.png "${photo_files[@]}" \
+  >"$work/quality.txt"
 renderer=$(sed -n 's/^GL renderer: //p' "$work/quality.txt")
+photo_list=$(printf '%s, ' "${photos[@]}")
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 
 echo "benchmarks: frame benchmark" >&2
@@ -67,15 +71,18 @@ bash scripts/video-job-bench.sh "$build_dir" 3 >"$work/video-job.md"
   echo
   echo "## Picture quality"
   echo
-  echo "Photographs of bench/photos/ (sources in bench/photos/README.md)."
-  sed -n '/^Mean over/p' "$work/quality.txt"
-  echo "PSNR and SSIM by libavfilter's \`psnr\` and \`ssim\` filters; luma is BT.601 as FFmpeg converts."
-  echo "The shrinking is libswscale's area averaging; libswscale's filters and the shrinking work on each"
-  echo "colour channel apart. velmo's levels set its unsharp mask; \"sharpness 0\" is level 0 with a"
-  echo "custom sharpness of 0: edge-adaptive upscaling without sharpening."
+  echo "The ${#photos[@]} photographs of bench/photos/ (sources in bench/photos/README.md): ${photo_list%, }."
+  echo "Each is shrunk by 2, 1.5 and 4 with libswscale's area averaging and scaled back to its own size."
+  echo "butteraugli (the 3-norm over its distance map and its maximum, the worst spot; about 1 is where a"
+  echo "difference starts to be visible) and SSIMULACRA are libjxl's \`butteraugli_main\` and"
+  echo "\`ssimulacra_main\` (Debian's libjxl-devtools), on sRGB PNGs: lower is better. PSNR and SSIM are"
+  echo "libavfilter's \`psnr\` and \`ssim\` filters, luma BT.601 as FFmpeg converts: higher is better."
+  echo "The shrinking, libswscale's filters and the peers' sharpening (FFmpeg's \`cas\` and \`unsharp\`"
+  echo "through libavfilter) work on each colour channel apart. velmo's levels set its unsharp mask;"
+  echo "\"sharpness 0\" is level 0 with a custom sharpness of 0: edge-adaptive upscaling without"
+  echo "sharpening."
   echo
-  sed -n '/^| method/,$p' "$work/quality.txt"
-  echo
+  sed -n '/^Sharpness is/,$p' "$work/quality.txt"
   echo "## Speed"
   echo
   echo "One run on $cpu ($(nproc) cores), GL driver $renderer, with a one-minute load average of"
@@ -98,9 +105,19 @@ bash scripts/video-job-bench.sh "$build_dir" 3 >"$work/video-job.md"
   cat "$work/video-job.md"
 } >docs/benchmarks.md
 
-# The README carries the same tables, one heading level down, between its two markers.
+# The README carries the same tables, one heading level down, between its two markers, without
+# the per-photograph tables of x1.5 and x4 (each a title line, a blank line and a table).
 awk '
-  BEGIN { while ((getline line < "docs/benchmarks.md") > 0) if (++n > 4) body = body (n > 5 ? "\n" : "") line }
+  /^x(1\.5|4) per photograph/ { drop = 1; table = 0; next }
+  drop && /^\|/ { table = 1; next }
+  drop && /^$/ { if (table) drop = 0; next }
+  drop { next }
+  /^x2 per photograph, PSNR/ { note = 1 }
+  note && /^$/ && seen { print; print "The same per photograph at x1.5 and x4: [docs/benchmarks.md](docs/benchmarks.md)."; note = 0 }
+  note && /^\|/ { seen = 1 }
+  NR > 4' docs/benchmarks.md >"$work/readme-tables.md"
+awk -v tables="$work/readme-tables.md" '
+  BEGIN { while ((getline line < tables) > 0) body = body (n++ ? "\n" : "") line }
   /^<!-- benchmarks: start -->$/ { print; gsub(/\n## /, "\n### ", body); sub(/^## /, "### ", body); print body; skip = 1; next }
   /^<!-- benchmarks: end -->$/ { skip = 0 }
   !skip' README.md >"$work/README.md"
