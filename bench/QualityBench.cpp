@@ -3,10 +3,10 @@
 // and `unsharp` (the sharpened peers a user would otherwise pick), and prints Markdown tables of
 // each method's sharpness, butteraugli, SSIMULACRA, PSNR and SSIM against the originals: the means
 // per factor, then a few methods photograph by photograph. By 4, velmo runs in two passes as
-// velmo-upscale runs them. The peers' strengths are chosen first, from a table it prints: those
-// whose mean x2 sharpness meets velmo's default's. With --zoom it also writes magnified
-// crops of the first two photographs' centres (original, Lanczos and velmo's default side by side,
-// x2, a row for each), with --zoom-peer the same with Lanczos + cas in Lanczos's place.
+// velmo-upscale runs them. The peers' strengths are chosen first: those whose mean x2 sharpness
+// meets velmo's default's, printed beside a few other strengths. With --zoom it also writes
+// magnified crops of the first two photographs' centres (original, Lanczos and velmo's default side
+// by side, x2, a row for each), with --zoom-peer the same with Lanczos + cas in Lanczos's place.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
