@@ -2,10 +2,13 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
+#include "ColourProfile.h"
 #include "ImageOps.h"
 #include "InputFile.h"
 #include "Jobs.h"
+#include "Orientation.h"
 #include "OutputFile.h"
 #include "PngIo.h"
 #include "PremultipliedAlpha.h"
@@ -26,28 +29,40 @@ std::string size_text(int width, int height)
 
 namespace {
 
+void note(const std::string& text)
+{
+    std::fprintf(stderr, "velmo-upscale: note: %s\n", text.c_str());
+}
+
+// Animated pictures that go to a single picture; anything else with a second frame is a video.
+bool is_animated_picture_format(const AVFormatContext& container)
+{
+    const std::string name = container.iformat->name;
+    return name == "gif" || name == "apng" || name == "webp_pipe";
+}
+
 // The picture's decoder, chosen by its first bytes: libpng for a PNG, FFmpeg for anything else
-// (JPEG, WebP, BMP, a one-frame video). Opening reads only the header, so the size is known and
-// checked before the pixels take any memory.
+// (JPEG, WebP, GIF, BMP, a one-frame video). A PNG's header is read first, so its size is known
+// and checked before the pixels take any memory; FFmpeg's size checks come with opening, and its
+// first frame is decoded at once, since only that frame tells its orientation. The size is the
+// one the picture is shown at: turned upright as its EXIF orientation asks.
 class PictureSource {
 public:
-    explicit PictureSource(const std::string& path) : _input(path)
+    PictureSource(const std::string& path, const std::string& output) : _input(path)
     {
-        if (_input.starts_with_png_signature()) {
-            _png = std::make_unique<PngReader>(_input);
-            width = _png->width();
-            height = _png->height();
-        } else {
-            _video = std::make_unique<VideoReader>(_input);
-            // A PNG has no place for a display rotation (a phone's one-frame clip): turn the pixels.
-            if (int degrees = _video->turn_upright())
-                std::fprintf(stderr, "velmo-upscale: note: %s\n",
-                             turned_upright_text(OutputKind::Png, degrees).c_str());
-            width = _video->info().width;
-            height = _video->info().height;
-        }
+        if (_input.starts_with_png_signature())
+            open_png(output);
+        else
+            open_other(output);
+        const bool sideways = orientation_swaps_sides(_orientation);
+        width = sideways ? _stored_height : _stored_width;
+        height = sideways ? _stored_width : _stored_height;
+        if (_orientation != 1)
+            note("'" + _input.path() + "' is stored otherwise than shown (EXIF orientation " +
+                 std::to_string(_orientation) + "): " + orientation_text(_orientation) + " to show it upright");
     }
 
+    // The picture upright, its colours settled with its profile.
     PngPicture read()
     {
         PngPicture picture;
@@ -55,20 +70,19 @@ public:
             picture.has_alpha = _png->has_alpha();
             picture.profile = _png->profile();
             _png->read(picture.image);
-            return picture;
+        } else {
+            picture.image = std::move(_first);
+            for (size_t i = 3; i < picture.image.pixels.size() && !picture.has_alpha; i += 4)
+                picture.has_alpha = picture.image.pixels[i] != 255;
+            // A photograph's profile (Display P3, Adobe RGB) describes the decoded RGB as well.
+            picture.profile.bytes = _video->icc_profile();
+            picture.profile.name = "ICC profile";
         }
-        int64_t pts = 0;
-        if (!_video->read_frame(picture.image, pts))
-            throw ToolError(kExitInput, "no picture in '" + _input.path() + "' could be decoded");
-        RgbaImage next;
-        if (_video->read_frame(next, pts))
-            throw ToolError(kExitUsage,
-                            "'" + _input.path() + "' is a video; write it to a .mp4, .mkv or .y4m file");
-        for (size_t i = 3; i < picture.image.pixels.size() && !picture.has_alpha; i += 4)
-            picture.has_alpha = picture.image.pixels[i] != 255;
-        // A photograph's profile (Display P3, Adobe RGB) describes the decoded RGB as well.
-        picture.profile.bytes = _video->icc_profile();
-        picture.profile.name = "ICC profile";
+        if (_orientation != 1)
+            picture.image = apply_orientation(picture.image, _orientation);
+        std::string colour = settle_colour_profile(picture, _input.path());
+        if (!colour.empty())
+            note(colour);
         return picture;
     }
 
@@ -76,9 +90,53 @@ public:
     int height = 0;
 
 private:
+    void open_png(const std::string& output)
+    {
+        _png = std::make_unique<PngReader>(_input);
+        _stored_width = _png->width();
+        _stored_height = _png->height();
+        _orientation = _png->orientation();
+        if (_png->frame_count() > 1)
+            note_first_frame_only(output, std::to_string(_png->frame_count()) + " frames");
+        if (_png->bit_depth() == 16)
+            note("'" + _input.path() + "' has 16 bits per channel; velmo works in 8, so '" + output +
+                 "' is written with 8");
+    }
+
+    void open_other(const std::string& output)
+    {
+        _video = std::make_unique<VideoReader>(_input);
+        // A PNG has no place for a display rotation (a phone's one-frame clip): turn the pixels.
+        if (int degrees = _video->turn_upright())
+            note(turned_upright_text(OutputKind::Png, degrees));
+        int64_t pts = 0;
+        if (!_video->read_frame(_first, pts))
+            throw ToolError(kExitInput, "no picture in '" + _input.path() + "' could be decoded");
+        _orientation = _video->exif_orientation();
+        RgbaImage next;
+        if (_video->read_frame(next, pts)) {
+            if (!is_animated_picture_format(*_video->container()))
+                throw ToolError(kExitUsage,
+                                "'" + _input.path() + "' is a video; write it to a .mp4, .mkv or .y4m file");
+            note_first_frame_only(output, "more than one frame");
+        }
+        _stored_width = _first.width;
+        _stored_height = _first.height;
+    }
+
+    void note_first_frame_only(const std::string& output, const std::string& frames)
+    {
+        note("'" + _input.path() + "' is animated (" + frames + "): only its first frame is written to '" + output +
+             "'; give a .mp4, .mkv or .y4m output for all of them");
+    }
+
     InputFile _input;
     std::unique_ptr<PngReader> _png;
     std::unique_ptr<VideoReader> _video;
+    RgbaImage _first; // FFmpeg's first frame, as stored
+    int _stored_width = 0;
+    int _stored_height = 0;
+    int _orientation = 1;
 };
 
 } // namespace
@@ -86,7 +144,7 @@ private:
 std::string upscale_picture(const Options& options, const std::string& config_folder)
 {
     auto start = std::chrono::steady_clock::now();
-    PictureSource source(options.input);
+    PictureSource source(options.input, options.output);
     ScalePlan plan = plan_scale(options, source.width, source.height, "picture");
     OutputFile output(options.output);
     std::unique_ptr<OutputFile> compare;

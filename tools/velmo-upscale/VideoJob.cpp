@@ -203,9 +203,11 @@ std::string video_summary(const Options& options, const VideoReader& reader, con
 std::string upscale_video(const Options& options, const std::string& config_folder)
 {
     InputFile input_file(options.input);
-    if (input_file.starts_with_png_signature())
-        throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
+    const bool png = input_file.starts_with_png_signature();
     VideoReader reader(input_file);
+    // FFmpeg reads an animated PNG as one; a still one is a picture.
+    if (png && std::string(reader.container()->iformat->name) != "apng")
+        throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
     reader.set_deinterlace(options.deinterlace);
     // Of the tool's containers only MP4 carries a display matrix; elsewhere the pixels are turned.
     if (options.output_kind != OutputKind::Mp4)
