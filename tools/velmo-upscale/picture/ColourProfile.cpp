@@ -26,13 +26,13 @@ using TransformPtr = std::unique_ptr<void, TransformDelete>;
 // widespread profile and lcms2's own agree within a third of an 8-bit step.
 constexpr int kSameAsSrgbTolerance = 257;
 
-// The profile's own description ("Adobe RGB (1998)"), else the name the file gave it.
-std::string profile_title(cmsHPROFILE profile, const std::string& name)
+// "the colour profile 'Adobe RGB (1998)'" by its own description; a damaged one by its size.
+std::string profile_title(cmsHPROFILE profile, size_t size)
 {
     char text[128] = {};
     if (profile && cmsGetProfileInfoASCII(profile, cmsInfoDescription, "en", "US", text, sizeof text) > 1)
-        return text;
-    return name.empty() ? "ICC profile" : name;
+        return "the colour profile '" + std::string(text) + "'";
+    return "a colour profile of " + std::to_string(size) + " bytes";
 }
 
 // Whether colours under `profile` come out as under sRGB: a grid of RGB values through both.
@@ -90,8 +90,7 @@ std::string settle_colour_profile(PngPicture& picture, const std::string& input_
     if (embedded.bytes.empty())
         return "";
     ProfilePtr profile(cmsOpenProfileFromMem(embedded.bytes.data(), static_cast<cmsUInt32Number>(embedded.bytes.size())));
-    const std::string title = profile_title(profile.get(), embedded.name);
-    const std::string named = "'" + input_name + "' carries the colour profile '" + title + "'";
+    const std::string named = "'" + input_name + "' carries " + profile_title(profile.get(), embedded.bytes.size());
     if (!profile)
         throw ToolError(kExitInput, named + ", which is damaged or of an unknown kind; remove it (exiftool "
                                             "-icc_profile= FILE) or convert the picture to sRGB first");
