@@ -1,6 +1,6 @@
 // velmo-upscale on pictures nobody here made: icons that Debian packages ship with the widespread
 // "sRGB IEC61966-2.1" profile, the profiles of colord-data and icc-profiles-free embedded with
-// exiftool, EXIF orientations as phones write them, animated and 16-bit pictures. Each output is
+// exiftool, EXIF orientations as phones write them, animated (PNG, GIF, WebP) and 16-bit pictures. Each output is
 // compared with what PIL (ImageOps.exif_transpose, ImageCms) shows for the input at the output's size.
 #include <gtest/gtest.h>
 #include <png.h>
@@ -237,14 +237,15 @@ TEST_F(RealPhotosTest, ExifOrientationShowsPhotosUpright)
 
 TEST_F(RealPhotosTest, AnimatedPicturesAreVideosWithEveryFrame)
 {
-    // Four frames of the icon, a red bar growing 0.1 s apart, as an animated PNG and GIF.
+    // Four frames of the icon, a red bar growing 0.1 s apart, as an animated PNG, GIF and WebP.
     for (int i = 0; i < 4; ++i)
         ASSERT_TRUE(shell("/usr/bin/convert " + shell_quoted(icon) + " -background white -flatten -fill red -draw "
                           "'rectangle 0,0," + std::to_string(10 * i + 10) + ",10' frame" + std::to_string(i) + ".png"));
     ASSERT_TRUE(shell("ffmpeg -framerate 10 -i frame%d.png -plays 0 -f apng animated.png"));
     ASSERT_TRUE(shell("/usr/bin/convert -delay 10 frame0.png frame1.png frame2.png frame3.png animated.gif"));
+    ASSERT_TRUE(shell("img2webp -lossless -d 100 frame0.png frame1.png frame2.png frame3.png -o animated.webp"));
 
-    for (const char* name : {"animated.png", "animated.gif"}) {
+    for (const char* name : {"animated.png", "animated.gif", "animated.webp"}) {
         const std::string video = std::string(name) + ".mkv";
         ToolRun all = run({"--scale", "1", name, video});
         ASSERT_EQ(all.status, 0) << all.err;

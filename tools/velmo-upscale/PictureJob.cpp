@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "AnimatedWebp.h"
 #include "ColourProfile.h"
 #include "ImageOps.h"
 #include "InputFile.h"
@@ -42,7 +43,7 @@ bool is_animated_picture_format(const AVFormatContext& container)
 }
 
 // The picture's decoder, chosen by its first bytes: libpng for a PNG, FFmpeg for anything else
-// (JPEG, WebP, GIF, BMP, a one-frame video). A PNG's header is read first, so its size is known
+// (JPEG, WebP, GIF, BMP, a one-frame video), libwebp for an animated WebP. A PNG's header is read first, so its size is known
 // and checked before the pixels take any memory; FFmpeg's size checks come with opening, and its
 // first frame is decoded at once, since only that frame tells its orientation. The size is the
 // one the picture is shown at: turned upright as its EXIF orientation asks.
@@ -52,6 +53,8 @@ public:
     {
         if (_input.starts_with_png_signature())
             open_png(output);
+        else if (is_animated_webp(_input))
+            open_animated_webp(output);
         else
             open_other(output);
         const bool sideways = orientation_swaps_sides(_orientation);
@@ -75,8 +78,10 @@ public:
             for (size_t i = 3; i < picture.image.pixels.size() && !picture.has_alpha; i += 4)
                 picture.has_alpha = picture.image.pixels[i] != 255;
             // A photograph's profile (Display P3, Adobe RGB) describes the decoded RGB as well.
-            picture.profile.bytes = _video->icc_profile();
-            picture.profile.name = "ICC profile";
+            if (_video) {
+                picture.profile.bytes = _video->icc_profile();
+                picture.profile.name = "ICC profile";
+            }
         }
         if (_orientation != 1)
             picture.image = apply_orientation(picture.image, _orientation);
@@ -124,6 +129,17 @@ private:
         _stored_height = _first.height;
     }
 
+    // FFmpeg reads still WebP pictures only.
+    void open_animated_webp(const std::string& output)
+    {
+        WebpFirstFrame first = read_first_webp_frame(_input);
+        _first = std::move(first.image);
+        _stored_width = _first.width;
+        _stored_height = _first.height;
+        if (first.frame_count > 1)
+            note_first_frame_only(output, std::to_string(first.frame_count) + " frames");
+    }
+
     void note_first_frame_only(const std::string& output, const std::string& frames)
     {
         note("'" + _input.path() + "' is animated (" + frames + "): only its first frame is written to '" + output +
@@ -133,7 +149,7 @@ private:
     InputFile _input;
     std::unique_ptr<PngReader> _png;
     std::unique_ptr<VideoReader> _video;
-    RgbaImage _first; // FFmpeg's first frame, as stored
+    RgbaImage _first; // FFmpeg's or libwebp's first frame, as stored
     int _stored_width = 0;
     int _stored_height = 0;
     int _orientation = 1;

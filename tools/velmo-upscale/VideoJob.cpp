@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "AnimatedWebp.h"
 #include "FramePipeline.h"
 #include "FrameSizeChange.h"
 #include "HdrProbe.h"
@@ -204,7 +205,10 @@ std::string upscale_video(const Options& options, const std::string& config_fold
 {
     InputFile input_file(options.input);
     const bool png = input_file.starts_with_png_signature();
-    VideoReader reader(input_file);
+    // FFmpeg reads still WebP pictures only; an animated one's frames come decoded by libwebp.
+    std::unique_ptr<InputFile> webp_frames = !png && is_animated_webp(input_file) ? animated_webp_as_video(input_file)
+                                                                                 : nullptr;
+    VideoReader reader(webp_frames ? *webp_frames : input_file);
     // FFmpeg reads an animated PNG as one; a still one is a picture.
     if (png && std::string(reader.container()->iformat->name) != "apng")
         throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
