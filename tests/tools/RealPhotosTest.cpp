@@ -1,7 +1,8 @@
 // velmo-upscale on pictures nobody here made: icons that Debian packages ship with the widespread
-// "sRGB IEC61966-2.1" profile, the profiles of colord-data and icc-profiles-free embedded with
-// exiftool, EXIF orientations as phones write them, animated (PNG, GIF, WebP) and 16-bit pictures. Each output is
-// compared with what PIL (ImageOps.exif_transpose, ImageCms) shows for the input at the output's size.
+// "sRGB IEC61966-2.1" profile; the profiles of colord-data, icc-profiles-free and Ghostscript
+// embedded with exiftool; EXIF orientations as phones write them; animated (PNG, GIF, WebP) and
+// 16-bit pictures. Each output is compared with what PIL (ImageOps.exif_transpose, ImageCms) shows
+// for the input at the output's size.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/wait.h>
@@ -37,7 +38,7 @@ from PIL import Image, ImageCms, ImageOps
 def shown(path, size=None):
     image = ImageOps.exif_transpose(Image.open(path))
     alpha = image.getchannel('A') if image.mode in ('RGBA', 'LA', 'PA') else None
-    colour = image.convert('L' if image.mode in ('L', 'LA') else 'RGB')
+    colour = image if image.mode == 'CMYK' else image.convert('L' if image.mode in ('L', 'LA') else 'RGB')
     icc = image.info.get('icc_profile')
     if icc:
         colour = ImageCms.profileToProfile(colour, ImageCms.ImageCmsProfile(io.BytesIO(icc)),
@@ -189,6 +190,17 @@ TEST_F(RealPhotosTest, EmbeddedProfilesNeverFailAReadablePicture)
         EXPECT_GT(embedded_profile_size(folder.path("out-" + name)), 0u) << profile;
         EXPECT_LT(shown_difference(name, "out-" + name), kSameShown) << profile;
     }
+
+    // A CMYK photo with Ghostscript's press profile: its inks converted through it, not by FFmpeg's formula.
+    ASSERT_TRUE(icon_as("cmyk.jpg", "-modulate 100,250 -profile /usr/share/color/icc/colord/sRGB.icc -profile "
+                                    "\"$(ls /usr/share/ghostscript/*/iccprofiles/default_cmyk.icc | head -n 1)\""));
+    ToolRun cmyk = run({"cmyk.jpg", "cmyk.png"});
+    ASSERT_EQ(cmyk.status, 0) << cmyk.err;
+    EXPECT_NE(cmyk.err.find("note: 'cmyk.jpg' holds CMYK inks: converted to sRGB with the colour profile 'Artifex "
+                            "CMYK SWOP Profile'"),
+              std::string::npos)
+        << cmyk.err;
+    EXPECT_LT(shown_difference("cmyk.jpg", "cmyk.png"), kSameShown);
 
     // A photo whose profile is cut short cannot be shown in its colours: refused, the profile named.
     ASSERT_TRUE(icon_as("cut.jpg"));

@@ -77,11 +77,7 @@ public:
             picture.image = std::move(_first);
             for (size_t i = 3; i < picture.image.pixels.size() && !picture.has_alpha; i += 4)
                 picture.has_alpha = picture.image.pixels[i] != 255;
-            // A photograph's profile (Display P3, Adobe RGB) describes the decoded RGB as well.
-            if (_video) {
-                picture.profile.bytes = _video->icc_profile();
-                picture.profile.name = "ICC profile";
-            }
+            picture.profile = _decoded_profile;
         }
         if (_orientation != 1)
             picture.image = apply_orientation(picture.image, _orientation);
@@ -125,8 +121,27 @@ private:
                                 "'" + _input.path() + "' is a video; write it to a .mp4, .mkv or .y4m file");
             note_first_frame_only(output, "more than one frame");
         }
+        // A photograph's profile (Display P3, Adobe RGB) describes the decoded RGB as well.
+        _decoded_profile.bytes = _video->icc_profile();
+        _decoded_profile.name = "ICC profile";
+        if (is_cmyk_profile(_decoded_profile))
+            convert_cmyk_inks();
         _stored_width = _first.width;
         _stored_height = _first.height;
+    }
+
+    // FFmpeg turns a CMYK JPEG's inks into RGB by a plain formula; the profile's conversion needs
+    // the inks themselves, read again with libjpeg where the input can be read again.
+    void convert_cmyk_inks()
+    {
+        CmykSamples inks;
+        if (_input.seek(0, SEEK_SET) != 0 || !read_cmyk_jpeg(_input, inks) || inks.width != _first.width ||
+            inks.height != _first.height)
+            return;
+        _first = cmyk_to_srgb(inks, _decoded_profile, _input.path());
+        note("'" + _input.path() + "' holds CMYK inks: converted to sRGB with " +
+             profile_description(_decoded_profile));
+        _decoded_profile = IccProfile();
     }
 
     // FFmpeg reads still WebP pictures only.
@@ -150,6 +165,7 @@ private:
     std::unique_ptr<PngReader> _png;
     std::unique_ptr<VideoReader> _video;
     RgbaImage _first; // FFmpeg's or libwebp's first frame, as stored
+    IccProfile _decoded_profile; // the profile FFmpeg found with the first frame
     int _stored_width = 0;
     int _stored_height = 0;
     int _orientation = 1;

@@ -35,6 +35,12 @@ std::string profile_title(cmsHPROFILE profile, size_t size)
     return "a colour profile of " + std::to_string(size) + " bytes";
 }
 
+[[noreturn]] void refuse(const std::string& input_name, cmsHPROFILE profile, size_t size, const std::string& why)
+{
+    throw ToolError(kExitInput, "'" + input_name + "' carries " + profile_title(profile, size) + ", which " + why +
+                                    "; remove it (exiftool -icc_profile= FILE) or convert the picture to sRGB first");
+}
+
 // Whether colours under `profile` come out as under sRGB: a grid of RGB values through both.
 bool gives_srgb(cmsHPROFILE profile, cmsHPROFILE srgb)
 {
@@ -92,12 +98,16 @@ std::string settle_colour_profile(PngPicture& picture, const std::string& input_
     ProfilePtr profile(cmsOpenProfileFromMem(embedded.bytes.data(), static_cast<cmsUInt32Number>(embedded.bytes.size())));
     const std::string named = "'" + input_name + "' carries " + profile_title(profile.get(), embedded.bytes.size());
     if (!profile)
-        throw ToolError(kExitInput, named + ", which is damaged or of an unknown kind; remove it (exiftool "
-                                            "-icc_profile= FILE) or convert the picture to sRGB first");
+        refuse(input_name, nullptr, embedded.bytes.size(), "is damaged or of an unknown kind");
     ProfilePtr srgb(cmsCreate_sRGBProfile());
     if (!srgb)
         throw std::bad_alloc();
     const cmsColorSpaceSignature space = cmsGetColorSpace(profile.get());
+    if (space == cmsSigCmykData) {
+        embedded = IccProfile();
+        return named + " for CMYK inks, which are read again to apply it only from a file given by name: "
+                       "written as FFmpeg converts CMYK, without the profile";
+    }
     if (space != cmsSigRgbData && space != cmsSigGrayData) {
         embedded = IccProfile();
         return named + " for other samples than the RGB it decodes to; written as sRGB without it";
@@ -110,10 +120,37 @@ std::string settle_colour_profile(PngPicture& picture, const std::string& input_
     if (!grey && png_can_carry(embedded))
         return "";
     if (!convert_to_srgb(picture.image, profile.get(), grey, srgb.get()))
-        throw ToolError(kExitInput, named + ", which cannot convert its colours; remove it (exiftool "
-                                            "-icc_profile= FILE) or convert the picture to sRGB first");
+        refuse(input_name, profile.get(), embedded.bytes.size(), "cannot convert its colours");
     embedded = IccProfile();
     return named + ", which a PNG cannot carry for RGB samples: the colours are converted to sRGB";
+}
+
+std::string profile_description(const IccProfile& profile)
+{
+    ProfilePtr opened(cmsOpenProfileFromMem(profile.bytes.data(), static_cast<cmsUInt32Number>(profile.bytes.size())));
+    return profile_title(opened.get(), profile.bytes.size());
+}
+
+bool is_cmyk_profile(const IccProfile& profile)
+{
+    ProfilePtr opened(cmsOpenProfileFromMem(profile.bytes.data(), static_cast<cmsUInt32Number>(profile.bytes.size())));
+    return opened && cmsGetColorSpace(opened.get()) == cmsSigCmykData;
+}
+
+RgbaImage cmyk_to_srgb(const CmykSamples& samples, const IccProfile& profile, const std::string& input_name)
+{
+    ProfilePtr cmyk(cmsOpenProfileFromMem(profile.bytes.data(), static_cast<cmsUInt32Number>(profile.bytes.size())));
+    ProfilePtr srgb(cmsCreate_sRGBProfile());
+    TransformPtr transform(cmyk && srgb ? cmsCreateTransform(cmyk.get(), samples.inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8,
+                                                             srgb.get(), TYPE_RGBA_8, INTENT_PERCEPTUAL, 0)
+                                        : nullptr);
+    if (!transform)
+        refuse(input_name, cmyk.get(), profile.bytes.size(), "cannot convert its colours");
+    RgbaImage image(samples.width, samples.height);
+    std::fill(image.pixels.begin(), image.pixels.end(), 255);
+    cmsDoTransform(transform.get(), samples.values.data(), image.pixels.data(),
+                   static_cast<cmsUInt32Number>(size_t{static_cast<size_t>(samples.width)} * samples.height));
+    return image;
 }
 
 } // namespace velmo_upscale
