@@ -20,11 +20,11 @@ void note(const std::string& text)
     std::fprintf(stderr, "velmo-upscale: note: %s\n", text.c_str());
 }
 
-// Animated pictures that go to a single picture; anything else with a second frame is a video.
-bool is_animated_picture_format(const AVFormatContext& container)
+// An animated GIF may go to a single picture; anything else FFmpeg reads with a second frame is a
+// video. (Animated PNGs and WebPs come through libpng and libwebp.)
+bool is_gif(const AVFormatContext& container)
 {
-    const std::string name = container.iformat->name;
-    return name == "gif" || name == "apng" || name == "webp_pipe";
+    return std::string(container.iformat->name) == "gif";
 }
 
 } // namespace
@@ -104,7 +104,7 @@ void PictureSource::open_other(const std::string& output)
     _orientation = _video->exif_orientation();
     RgbaImage next;
     if (_video->read_frame(next, pts)) {
-        if (!is_animated_picture_format(*_video->container()))
+        if (!is_gif(*_video->container()))
             throw ToolError(kExitUsage, "'" + _input.path() + "' is a video; write it to a .mp4, .mkv or .y4m file");
         note_first_frame_only(output, "more than one frame");
     }
