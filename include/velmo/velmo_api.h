@@ -54,7 +54,11 @@
  * configure.ini
  *  - The first velmo_set_input_props with a positive size writes <config_dir>/configure.ini, a
  *    plain-text settings file for a separate video-enhancement engine. The library never reads
- *    it back and nothing in it changes what the library does. An existing file is replaced.
+ *    it back and nothing in it changes what the library does. An existing file is replaced whole
+ *    (written beside it under a temporary name, then renamed over it, so a failure leaves the old
+ *    file intact), keeping its owner and mode; no lock is taken and no other file is read.
+ *  - An existing configure.ini the process may not write (for example mode 0444) is refused as
+ *    fopen(path, "w") refuses it: -1 and "open configure.ini failed", the file left as it was.
  *  - config_dir must name an existing directory that the process may write in: velmo creates no
  *    directory. A directory that does not exist, a path that is not a directory, or one the
  *    process may not write in makes that velmo_set_input_props report -1 (and log "open
