@@ -77,7 +77,7 @@ GType priority_type()
         {0, "Never upscale: a plain stretch to the output size", "never"},
         {1, "Upscale only frames larger than 1024x576", "large-frames"},
         {2, "Always upscale", "always"},
-        {3, "Never upscale, the same as never (velmo has both values)", "stretch"},
+        {3, "A plain stretch to the output size, never upscaled (the same as never)", "stretch"},
         {0, nullptr, nullptr},
     };
     static const GType type = g_enum_register_static("GstVelmoUpscalePriority", values);
