@@ -398,9 +398,10 @@ gboolean handle_query(GstBaseTransform* trans, GstPadDirection direction, GstQue
     GstQuery* progressive_query = gst_query_new_caps(progressive);
     gst_caps_unref(progressive);
     const gboolean answered = parent->query(trans, direction, progressive_query);
-    if (answered) {
-        GstCaps* result = nullptr;
+    GstCaps* result = nullptr;
+    if (answered)
         gst_query_parse_caps_result(progressive_query, &result);
+    if (result) {
         GstCaps* any_mode = gst_caps_copy(result);
         for (guint i = 0; i < gst_caps_get_size(any_mode); ++i)
             gst_structure_remove_field(gst_caps_get_structure(any_mode, i), "interlace-mode");
