@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -41,6 +42,22 @@ void keep_error(png_structp png, png_const_charp message)
 }
 
 void ignore_warning(png_structp, png_const_charp) {}
+
+// libpng allocates whatever length a chunk header declares (up to 2 GiB) before it finds that the
+// file is too short to hold it. No honest chunk or row buffer comes near this limit (rows of the
+// widest picture take 128 KiB, colour profiles a few MiB), so larger requests fail as running out
+// of memory does: libpng skips the chunk or stops with an error.
+constexpr png_alloc_size_t kMaxAllocation = 64 * 1024 * 1024;
+
+png_voidp limited_malloc(png_structp, png_alloc_size_t size)
+{
+    return size <= kMaxAllocation ? std::malloc(size) : nullptr;
+}
+
+void limited_free(png_structp, png_voidp data)
+{
+    std::free(data);
+}
 
 void discard_bytes(png_structp, png_bytep, size_t) {}
 
@@ -82,7 +99,8 @@ PngReader::Handles::~Handles()
 
 PngReader::PngReader(InputFile& input) : _input(input)
 {
-    _handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, _message, keep_error, ignore_warning);
+    _handles.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, _message, keep_error, ignore_warning, nullptr,
+                                            limited_malloc, limited_free);
     _handles.info = _handles.png ? png_create_info_struct(_handles.png) : nullptr;
     if (!_handles.info)
         throw std::bad_alloc();
