@@ -3,15 +3,18 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "InputFile.h"
+#include "Orientation.h"
 #include "OutputFile.h"
 #include "ToolError.h"
 
@@ -39,6 +42,24 @@ void keep_error(png_structp png, png_const_charp message)
 }
 
 void ignore_warning(png_structp, png_const_charp) {}
+
+// libpng allocates whatever length a chunk header declares (up to 2 GiB) before it finds that the
+// file is too short to hold it. No honest chunk or row buffer comes near this limit (rows of the
+// widest picture take 128 KiB, colour profiles a few MiB), so larger requests fail as running out
+// of memory does: libpng skips the chunk or stops with an error.
+constexpr png_alloc_size_t kMaxAllocation = 64 * 1024 * 1024;
+
+png_voidp limited_malloc(png_structp, png_alloc_size_t size)
+{
+    return size <= kMaxAllocation ? std::malloc(size) : nullptr;
+}
+
+void limited_free(png_structp, png_voidp data)
+{
+    std::free(data);
+}
+
+void discard_bytes(png_structp, png_bytep, size_t) {}
 
 void read_from_input(png_structp png, png_bytep data, size_t size)
 {
@@ -78,7 +99,8 @@ PngReader::Handles::~Handles()
 
 PngReader::PngReader(InputFile& input) : _input(input)
 {
-    _handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, _message, keep_error, ignore_warning);
+    _handles.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, _message, keep_error, ignore_warning, nullptr,
+                                            limited_malloc, limited_free);
     _handles.info = _handles.png ? png_create_info_struct(_handles.png) : nullptr;
     if (!_handles.info)
         throw std::bad_alloc();
@@ -87,7 +109,11 @@ PngReader::PngReader(InputFile& input) : _input(input)
     if (setjmp(png_jmpbuf(png)))
         fail("is not a readable PNG: ");
     png_set_read_fn(png, &_input, read_from_input);
+    // An animated PNG tells itself by this chunk, which libpng does not know.
+    static const png_byte animation_chunk[] = "acTL";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, animation_chunk, 1);
     png_read_info(png, info);
+    read_extras();
 
     png_uint_32 width = png_get_image_width(png, info);
     png_uint_32 height = png_get_image_height(png, info);
@@ -129,6 +155,25 @@ PngReader::PngReader(InputFile& input) : _input(input)
         png_set_gamma(png, PNG_DEFAULT_sRGB, gamma);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
+}
+
+void PngReader::read_extras()
+{
+    png_structp png = _handles.png;
+    png_infop info = _handles.info;
+    _bit_depth = png_get_bit_depth(png, info);
+    png_uint_32 exif_size = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(png, info, &exif_size, &exif) && exif)
+        _orientation = exif_orientation(exif, exif_size);
+    png_unknown_chunkp chunks = nullptr;
+    int count = png_get_unknown_chunks(png, info, &chunks);
+    for (int i = 0; i < count; ++i)
+        if (std::memcmp(chunks[i].name, "acTL", 4) == 0 && chunks[i].size >= 8) {
+            const png_byte* data = chunks[i].data;
+            uint32_t frames = uint32_t(data[0]) << 24 | uint32_t(data[1]) << 16 | uint32_t(data[2]) << 8 | data[3];
+            _frame_count = static_cast<int>(std::min<uint32_t>(std::max<uint32_t>(frames, 1), INT32_MAX));
+        }
 }
 
 void PngReader::fail(const std::string& what) const
@@ -200,6 +245,31 @@ void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const s
     png_destroy_write_struct(&png, &info);
     if (std::fflush(file) != 0 || std::ferror(file))
         throw ToolError(kExitOutput, "cannot write '" + display_name + "': " + std::strerror(errno));
+}
+
+bool png_can_carry(const IccProfile& profile)
+{
+    char message[256] = {};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, message, keep_error, ignore_warning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        throw std::bad_alloc();
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, nullptr, discard_bytes, nullptr);
+    png_set_IHDR(png, info, 1, 1, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_iCCP(png, info, profile.name.empty() ? "ICC profile" : profile.name.c_str(), PNG_COMPRESSION_TYPE_BASE,
+                 profile.bytes.data(), static_cast<png_uint_32>(profile.bytes.size()));
+    // libpng may also drop a profile with only a warning.
+    bool kept = png_get_valid(png, info, PNG_INFO_iCCP) != 0;
+    png_write_info(png, info);
+    png_destroy_write_struct(&png, &info);
+    return kept;
 }
 
 void write_png_to(const OutputFile& output, const RgbaImage& image, bool with_alpha, const IccProfile* profile)
