@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ToolError.h"
+#include "client/PassPlan.h"
 
 namespace velmo_upscale {
 namespace {
@@ -421,10 +422,7 @@ bool scaled_size(int width, int height, float scale, int& scaled_width, int& sca
 
 bool velmo_upscales(int priority, int width, int height)
 {
-    constexpr int64_t kLargestStretchedFrame = 1024 * 576;
-    if (priority == 0 || priority == 3)
-        return false;
-    return priority == 2 || static_cast<int64_t>(width) * height > kLargestStretchedFrame;
+    return velmo_client::upscales_at(priority, width, height);
 }
 
 velmo_init_params make_init_params(const Options& options, const char* config_dir)
