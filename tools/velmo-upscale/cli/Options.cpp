@@ -190,6 +190,18 @@ const OptionSpec kOptions[] = {
      [](Parsed& p, const std::string& o, const std::string& v) {
          p.options.config_dir = non_empty(o, v, "a folder name");
      }},
+    {"--backend", "auto|gpu|cpu", "where velmo's pass runs: gpu through velmo_process on OpenGL ES,\n"
+                                  "cpu through velmo's CPU pass on the tool's threads (no GL needed),\n"
+                                  "auto (default) the GPU on a hardware driver, the CPU on a\n"
+                                  "software rasteriser (llvmpipe, softpipe, swrast) or without EGL",
+     [](Parsed& p, const std::string& o, const std::string& v) {
+         static const std::map<std::string, Backend> kBackends = {
+             {"auto", Backend::Auto}, {"gpu", Backend::Gpu}, {"cpu", Backend::Cpu}};
+         auto backend = kBackends.find(v);
+         if (backend == kBackends.end())
+             usage_error(o + " must be auto, gpu or cpu, not '" + v + "'");
+         p.options.backend = backend->second;
+     }},
     {"--codec", "NAME", "video encoder for .mp4 and .mkv: libx264 (default), libx265,\n"
                         "libsvtav1, libaom-av1, ffv1 (lossless, .mkv) or any other present",
      [](Parsed& p, const std::string& o, const std::string& v) {
