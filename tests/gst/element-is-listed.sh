@@ -1,6 +1,6 @@
 #!/bin/sh
 # gst-inspect-1.0 lists velmoupscale with its GL memory pads (progressive only) and every property with
-# its blurb, level and priority with the names of their values.
+# its blurb, level and priority with the names of their values; velmocpuupscale beside it.
 set -u
 out=$(gst-inspect-1.0 velmoupscale) || { echo "gst-inspect-1.0 does not find velmoupscale"; exit 1; }
 for expected in "SINK template: 'sink'" "SRC template: 'src'" "video/x-raw(memory:GLMemory)" "texture-target: 2D" \
@@ -11,4 +11,11 @@ for expected in "SINK template: 'sink'" "SRC template: 'src'" "video/x-raw(memor
     "config-dir          : Folder where velmo writes configure.ini" "interlace-mode: progressive" \
     "(1): strong" "(1): large-frames"; do
   printf '%s\n' "$out" | grep -qF -- "$expected" || { echo "missing from gst-inspect-1.0: $expected"; exit 1; }
+done
+# velmocpuupscale beside it: system-memory RGBA pads and the same properties.
+out=$(gst-inspect-1.0 velmocpuupscale) || { echo "gst-inspect-1.0 does not find velmocpuupscale"; exit 1; }
+for expected in "SINK template: 'sink'" "SRC template: 'src'" "format: RGBA" "interlace-mode: progressive" \
+    "scale               : Output size = input size x scale" "level               : Sharpening" \
+    "priority            : When velmo upscales" "(1): strong" "(1): large-frames"; do
+  printf '%s\n' "$out" | grep -qF -- "$expected" || { echo "missing from gst-inspect-1.0 velmocpuupscale: $expected"; exit 1; }
 done
