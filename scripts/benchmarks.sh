@@ -51,8 +51,10 @@ seconds_of() {
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" 'BEGIN {print b - a}'
 }
-velmo_seconds=$(seconds_of "$build_dir/tools/velmo-upscale/velmo-upscale" -y --scale 1.5 \
+velmo_seconds=$(seconds_of "$build_dir/tools/velmo-upscale/velmo-upscale" -y --backend gpu --scale 1.5 \
   "$work/clip720.mp4" "$work/velmo.mp4")
+velmo_cpu_seconds=$(seconds_of "$build_dir/tools/velmo-upscale/velmo-upscale" -y --backend cpu --scale 1.5 \
+  "$work/clip720.mp4" "$work/velmo-cpu.mp4")
 ffmpeg_seconds=$(seconds_of ffmpeg -y -i "$work/clip720.mp4" -vf scale=1920:1080:flags=lanczos \
   -c:v libx264 -crf 18 -preset medium -pix_fmt yuv420p "$work/lanczos.mp4")
 fps() { awk -v n="$frames" -v s="$1" 'BEGIN {printf "%.1f", n / s}'; }
@@ -92,7 +94,8 @@ bash scripts/video-job-bench.sh "$build_dir" 3 >"$work/video-job.md"
   echo
   echo "| command | seconds | frames per second |"
   echo "|---|---:|---:|"
-  printf '| `velmo-upscale --scale 1.5` | %.1f | %s |\n' "$velmo_seconds" "$(fps "$velmo_seconds")"
+  printf '| `velmo-upscale --backend gpu --scale 1.5` | %.1f | %s |\n' "$velmo_seconds" "$(fps "$velmo_seconds")"
+  printf '| `velmo-upscale --backend cpu --scale 1.5` | %.1f | %s |\n' "$velmo_cpu_seconds" "$(fps "$velmo_cpu_seconds")"
   printf '| `ffmpeg -vf scale=1920:1080:flags=lanczos` | %.1f | %s |\n' "$ffmpeg_seconds" "$(fps "$ffmpeg_seconds")"
   echo
   cat "$work/video-job.md"
