@@ -1,12 +1,12 @@
 // Separable 8-bit linear filtering of RGBA rows with two column-filtered source rows kept.
 #include "velmo/utils/linear_rows.h"
 
-#include "velmo/utils/upscale_rows.h"
 
 namespace kx_velmo {
 
-LinearRows::LinearRows(const RowSource& source, const ResampleAxis& columns, const ResampleAxis& rows)
-    : _source(source), _columns(columns), _rows(rows), _row_bytes((columns.out + 2) * 4),
+LinearRows::LinearRows(const RowSource& source, const ResampleAxis& columns, const ResampleAxis& rows,
+                       const RowKernels& kernels)
+    : _source(source), _columns(columns), _rows(rows), _kernels(kernels), _row_bytes((columns.out + 2) * 4),
       _cache(2 * static_cast<std::size_t>(_row_bytes))
 {
 }
@@ -20,17 +20,17 @@ const std::uint8_t* LinearRows::columns_of(int j, int keep)
             return _cache.data() + slot * static_cast<std::size_t>(_row_bytes);
     const int slot = _cached[0] == keep ? 1 : 0;
     std::uint8_t* out = _cache.data() + slot * static_cast<std::size_t>(_row_bytes);
-    SR_FilterColumnsRow_C(_source.row(j), _columns, out);
+    _kernels.filter_columns(_source.row(j), _columns, out);
     _cached[slot] = j;
     return out;
 }
 
 void LinearRows::filter_row(int y, std::uint8_t* out)
 {
-    const LinearTap& tap = _rows.tap(y);
+    const LinearTap tap = _rows.tap(y);
     const std::uint8_t* first = columns_of(tap.first, tap.second);
     const std::uint8_t* second = columns_of(tap.second, tap.first);
-    SR_FilterRowsRow_C(first, second, tap.weight, out, _row_bytes);
+    _kernels.filter_rows(first, second, tap.weight, out, _row_bytes / 4);
 }
 
 } // namespace kx_velmo

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "velmo/utils/upscale_plan.h"
+#include "velmo/utils/upscale_rows.h"
 
 namespace kx_velmo {
 
@@ -21,7 +22,8 @@ struct RowSource {
 
 class LinearRows {
 public:
-    LinearRows(const RowSource& source, const ResampleAxis& columns, const ResampleAxis& rows);
+    LinearRows(const RowSource& source, const ResampleAxis& columns, const ResampleAxis& rows,
+               const RowKernels& kernels);
 
     // Bytes of one filtered row: columns -1 .. width, RGBA.
     int row_bytes() const { return _row_bytes; }
@@ -35,6 +37,7 @@ private:
     RowSource _source;
     const ResampleAxis& _columns;
     const ResampleAxis& _rows;
+    const RowKernels& _kernels;
     int _row_bytes;
     std::vector<std::uint8_t> _cache;
     int _cached[2] = {-1, -1};

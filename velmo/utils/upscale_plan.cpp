@@ -38,7 +38,6 @@ ResampleAxis::ResampleAxis(int in_size, int out_size, int grid_offset) : in(in_s
     // Output pixel k sits at (k + 0.5) / out in texture coordinates, i.e. at (2k + 1) * in / (2 out)
     // source elements; everything below is exact integer arithmetic on that fraction.
     const std::int64_t den = 2 * static_cast<std::int64_t>(out);
-    taps.reserve(static_cast<std::size_t>(out) + 2);
     for (int k = -1; k <= out; ++k) {
         // The position in 1/256 of an element, rounded, less half an element.
         const std::int64_t numerator = (2 * static_cast<std::int64_t>(k) + 1) * in * 256;
@@ -46,7 +45,9 @@ ResampleAxis::ResampleAxis(int in_size, int out_size, int grid_offset) : in(in_s
         const std::int64_t first = floor_div(fixed, 256);
         const int weight = static_cast<int>(fixed - first * 256);
         const auto clamped = [&](std::int64_t i) { return static_cast<int>(std::clamp<std::int64_t>(i, 0, in - 1)); };
-        taps.push_back({clamped(first), clamped(first + 1), weight});
+        tap_first.push_back(clamped(first));
+        tap_second.push_back(clamped(first + 1));
+        tap_weight.push_back(weight);
     }
     grid.reserve(static_cast<std::size_t>(out));
     fraction.reserve(static_cast<std::size_t>(out));

@@ -22,9 +22,11 @@ struct LinearTap {
 struct ResampleAxis {
     int in = 0;
     int out = 0;
-    // Filter taps of output positions -1 .. out (index position + 1): the outer two are the
-    // neighbours that the sharpening's blur reads past the border.
-    std::vector<LinearTap> taps;
+    // Filter taps of output positions -1 .. out (index position + 1), one array per member of
+    // LinearTap: the outer two are the neighbours that the sharpening's blur reads past the border.
+    std::vector<int> tap_first;
+    std::vector<int> tap_second;
+    std::vector<int> tap_weight;
     // For output positions 0 .. out - 1: the texel of the reconstruction grid at or below the pixel
     // (may be -1) and the pixel's fraction past it, in [0, 1).
     std::vector<int> grid;
@@ -34,7 +36,11 @@ struct ResampleAxis {
     // further than columns, so that the pixel lies in the inner quad of its twelve taps.
     ResampleAxis(int in_size, int out_size, int grid_offset);
 
-    const LinearTap& tap(int position) const { return taps[static_cast<std::size_t>(position + 1)]; }
+    LinearTap tap(int position) const
+    {
+        const auto i = static_cast<std::size_t>(position + 1);
+        return {tap_first[i], tap_second[i], tap_weight[i]};
+    }
 };
 
 // The settings of velmo_init_params that shape the picture, read as velmo_init reads them.

@@ -34,13 +34,16 @@ bool valid_call(const unsigned char* src, int src_stride, int src_width, int src
 
 std::uint8_t* dst_row(unsigned char* dst, int stride, int y) { return dst + static_cast<std::ptrdiff_t>(y) * stride; }
 
-UpscaleRowFn choose_row_kernel()
+constexpr RowKernels kPortableKernels = {SR_FilterColumnsRow_C, SR_FilterRowsRow_C, SR_UpscaleRow_C};
+
+// SIMD kernels unless cpu_info_ asks for the portable ones.
+const RowKernels& choose_row_kernels()
 {
     if (SR_TestCpuFlag(CPU_HAS_NEON)) {
-        if (const UpscaleRowFn simd = SR_UpscaleRowSimd())
-            return simd;
+        if (const RowKernels* simd = SR_SimdRowKernels())
+            return *simd;
     }
-    return SR_UpscaleRow_C;
+    return kPortableKernels;
 }
 
 // Everything one band of the upscaling pass reads besides the filtered rows: the source rows (the
@@ -96,14 +99,14 @@ void upscale_band(const RgbaView& src, unsigned char* dst, int dst_stride, int d
     const ResampleAxis columns(src.width, dst_width, -1);
     const ResampleAxis rows(src.height, dst_height, 1);
     const BandSource band(src, rows, shape, row_begin, row_end);
-    LinearRows linear(band.rows(), columns, rows);
+    const RowKernels& kernels = choose_row_kernels();
+    LinearRows linear(band.rows(), columns, rows, kernels);
     // Filtered rows y - 1, y and y + 1 in turn: row r lives in slot (r + 1) % 3.
     std::vector<std::uint8_t> ring(3 * static_cast<std::size_t>(linear.row_bytes()));
     const auto slot = [&](int r) { return ring.data() + static_cast<std::size_t>((r + 1) % 3) * linear.row_bytes(); };
     linear.filter_row(row_begin - 1, slot(row_begin - 1));
     linear.filter_row(row_begin, slot(row_begin));
 
-    const UpscaleRowFn kernel = choose_row_kernel();
     for (int y = row_begin; y < row_end; ++y) {
         linear.filter_row(y + 1, slot(y + 1));
         const int py = rows.grid[static_cast<std::size_t>(y)];
@@ -111,7 +114,7 @@ void upscale_band(const RgbaView& src, unsigned char* dst, int dst_stride, int d
                             {band.green(py - 2), band.green(py - 1), band.green(py), band.green(py + 1)},
                             columns.grid.data(), columns.fraction.data(), rows.fraction[static_cast<std::size_t>(y)],
                             dst_row(dst, dst_stride, y)};
-        kernel(args, shape, 0, dst_width);
+        kernels.upscale(args, shape, 0, dst_width);
     }
 }
 
@@ -120,7 +123,7 @@ void stretch_band(const RgbaView& src, unsigned char* dst, int dst_stride, int d
 {
     const ResampleAxis columns(src.width, dst_width, -1);
     const ResampleAxis rows(src.height, dst_height, 1);
-    LinearRows linear({src.pixels, src.stride, 0}, columns, rows);
+    LinearRows linear({src.pixels, src.stride, 0}, columns, rows, choose_row_kernels());
     std::vector<std::uint8_t> filtered(static_cast<std::size_t>(linear.row_bytes()));
     for (int y = row_begin; y < row_end; ++y) {
         linear.filter_row(y, filtered.data());

@@ -10,11 +10,15 @@
 namespace kx_velmo {
 
 // Filters one RGBA source row along x: out gets columns -1 .. out of the axis (4 bytes each).
-void SR_FilterColumnsRow_C(const std::uint8_t* src_row, const ResampleAxis& columns, std::uint8_t* out);
+using FilterColumnsFn = void (*)(const std::uint8_t* src_row, const ResampleAxis& columns, std::uint8_t* out);
 
-// Blends two column-filtered rows with an 8-bit weight of the second: count bytes.
+// Blends `pixels` RGBA pixels of two column-filtered rows with an 8-bit weight of the second.
+using FilterRowsFn = void (*)(const std::uint8_t* first, const std::uint8_t* second, int weight, std::uint8_t* out,
+                              int pixels);
+
+void SR_FilterColumnsRow_C(const std::uint8_t* src_row, const ResampleAxis& columns, std::uint8_t* out);
 void SR_FilterRowsRow_C(const std::uint8_t* first, const std::uint8_t* second, int weight, std::uint8_t* out,
-                        int count);
+                        int pixels);
 
 // What the per-pixel stage reads for one output row.
 struct UpscaleRowArgs {
@@ -37,8 +41,15 @@ using UpscaleRowFn = void (*)(const UpscaleRowArgs& row, const UpscaleShape& sha
 
 void SR_UpscaleRow_C(const UpscaleRowArgs& row, const UpscaleShape& shape, int x_begin, int x_end);
 
-// The SIMD version: whole vectors through Highway, the rest through SR_UpscaleRow_C.
-// Null where this build has no SIMD version or the processor lacks it.
-UpscaleRowFn SR_UpscaleRowSimd();
+// One set of row kernels: the portable ones, or SIMD ones (whole vectors through Highway, the rest
+// through the portable kernels) that give the same bytes.
+struct RowKernels {
+    FilterColumnsFn filter_columns;
+    FilterRowsFn filter_rows;
+    UpscaleRowFn upscale;
+};
+
+// The SIMD kernels, or null where this build has none or the processor lacks them.
+const RowKernels* SR_SimdRowKernels();
 
 } // namespace kx_velmo

@@ -1,7 +1,7 @@
-// The SIMD per-pixel stage of the CPU upscaling pass, through Highway: AVX2 on x86-64 (taken when
-// the processor has it), NEON on aarch64. Each lane runs the portable kernel's float operations in
-// the same order, so the bytes are the same; a row's last partial vector goes through the portable
-// kernel.
+// The SIMD row kernels of the CPU upscaling pass and stretch, through Highway: AVX2 on x86-64 (taken
+// when the processor has it), NEON on aarch64. The linear filter is exact integer arithmetic; in the
+// per-pixel stage each lane runs the portable kernel's float operations in the same order. So the
+// bytes are the portable kernels' bytes; a row's last partial vector goes through those kernels.
 
 // Only the targets the library takes are compiled: AVX2 beside the x86-64 baseline, and NEON.
 #ifndef HWY_DISABLED_TARGETS
@@ -9,10 +9,11 @@
 #endif
 
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "velmo/utils/upscale_row_simd.cpp"
+#define HWY_TARGET_INCLUDE "velmo/utils/upscale_rows_simd.cpp"
 #include "hwy/foreach_target.h" // IWYU pragma: keep
 #include "hwy/highway.h"
 
+#include "velmo/utils/linear_blend.h"
 #include "velmo/utils/upscale_constants.h"
 #include "velmo/utils/upscale_rows.h"
 
@@ -159,6 +160,55 @@ HWY_INLINE VU to_byte(VF colour, VF gain, VF blur_sum)
     return hn::BitCast(DU(), hn::NearestInt(clamp(sharpened, hn::Zero(df), hn::Set(df, 255.0f))));
 }
 
+// blend_pixel of the portable filter, on a vector of pixels with per-lane weights.
+HWY_INLINE VU blend_pixels(VU a, VU b, VU w)
+{
+    const DU du;
+    const VU even = hn::Set(du, kEvenBytes);
+    const VU half = hn::Set(du, kHalfInBoth);
+    const VU keep = hn::Sub(hn::Set(du, 256u), w);
+    const VU low = hn::Add(hn::Add(hn::Mul(hn::And(a, even), keep), hn::Mul(hn::And(b, even), w)), half);
+    const VU high = hn::Add(hn::Add(hn::Mul(hn::And(hn::ShiftRight<8>(a), even), keep),
+                                    hn::Mul(hn::And(hn::ShiftRight<8>(b), even), w)),
+                            half);
+    return hn::Or(hn::And(hn::ShiftRight<8>(low), even), hn::And(high, hn::Set(du, kOddBytes)));
+}
+
+void FilterColumnsRow(const std::uint8_t* src_row, const ResampleAxis& columns, std::uint8_t* out)
+{
+    const DU du;
+    const DI di;
+    const auto* src = reinterpret_cast<const std::uint32_t*>(src_row);
+    auto* dst = reinterpret_cast<std::uint32_t*>(out);
+    const int count = static_cast<int>(columns.tap_first.size());
+    const int lanes = static_cast<int>(hn::Lanes(du));
+    int k = 0;
+    for (; k + lanes <= count; k += lanes) {
+        const VU a = hn::GatherIndex(du, src, hn::LoadU(di, columns.tap_first.data() + k));
+        const VU b = hn::GatherIndex(du, src, hn::LoadU(di, columns.tap_second.data() + k));
+        const VU w = hn::BitCast(du, hn::LoadU(di, columns.tap_weight.data() + k));
+        hn::StoreU(blend_pixels(a, b, w), du, dst + k);
+    }
+    for (; k < count; ++k) {
+        const VU a = hn::Set(du, src[columns.tap_first[static_cast<std::size_t>(k)]]);
+        const VU b = hn::Set(du, src[columns.tap_second[static_cast<std::size_t>(k)]]);
+        const VU w = hn::Set(du, static_cast<std::uint32_t>(columns.tap_weight[static_cast<std::size_t>(k)]));
+        dst[k] = hn::GetLane(blend_pixels(a, b, w));
+    }
+}
+
+void FilterRowsRow(const std::uint8_t* first, const std::uint8_t* second, int weight, std::uint8_t* out, int pixels)
+{
+    const DU du;
+    const int lanes = static_cast<int>(hn::Lanes(du));
+    const VU w = hn::Set(du, static_cast<std::uint32_t>(weight));
+    int i = 0;
+    for (; i + lanes <= pixels; i += lanes)
+        hn::StoreU(blend_pixels(load_pixels(first + 4 * i), load_pixels(second + 4 * i), w), du,
+                   reinterpret_cast<std::uint32_t*>(out + 4 * i));
+    SR_FilterRowsRow_C(first + 4 * i, second + 4 * i, weight, out + 4 * i, pixels - i);
+}
+
 void UpscaleRow(const UpscaleRowArgs& row, const UpscaleShape& shape, int x_begin, int x_end)
 {
     const DF df;
@@ -216,17 +266,19 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace kx_velmo {
 
-UpscaleRowFn SR_UpscaleRowSimd()
+const RowKernels* SR_SimdRowKernels()
 {
 #if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX2)
+    static const RowKernels avx2 = {N_AVX2::FilterColumnsRow, N_AVX2::FilterRowsRow, N_AVX2::UpscaleRow};
     // The AVX2 target's code also uses FMA, BMI2 and F16C instructions.
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2") &&
         __builtin_cpu_supports("f16c"))
-        return N_AVX2::UpscaleRow;
+        return &avx2;
     return nullptr;
 #elif HWY_ARCH_ARM_A64 && (HWY_TARGETS & HWY_NEON)
-    return N_NEON::UpscaleRow;
+    static const RowKernels neon = {N_NEON::FilterColumnsRow, N_NEON::FilterRowsRow, N_NEON::UpscaleRow};
+    return &neon;
 #else
     return nullptr;
 #endif
