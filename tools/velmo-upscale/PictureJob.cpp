@@ -102,7 +102,7 @@ std::string upscale_picture(const Options& options, const std::string& config_fo
         premultiply_alpha(picture.image);
     upscaler->start(picture.image, 0);
     // The transparency is the plain stretch's; it is drawn before the input may go.
-    RgbaImage alpha_source = picture.has_alpha ? upscaler->plain_stretch(picture.image) : RgbaImage();
+    RgbaImage alpha_source = picture.has_alpha ? upscaler->stretched_alpha(picture.image) : RgbaImage();
     // Only the comparison needs the input on this side once the backend has started on it.
     if (!compare)
         picture.image = RgbaImage();

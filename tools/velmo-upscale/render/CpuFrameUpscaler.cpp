@@ -56,13 +56,20 @@ void CpuFrameUpscaler::finish(const PixelUse& use)
     _drawn.pop_front();
 }
 
-RgbaImage CpuFrameUpscaler::plain_stretch(const RgbaImage& frame)
+// velmo's stretch draws opaque like its other passes, so the alpha goes through it as a grey
+// picture and comes back into the alpha channel.
+RgbaImage CpuFrameUpscaler::stretched_alpha(const RgbaImage& frame)
 {
+    RgbaImage grey(frame.width, frame.height);
+    for (size_t i = 0; i < frame.pixels.size(); i += 4)
+        grey.pixels[i] = grey.pixels[i + 1] = grey.pixels[i + 2] = frame.pixels[i + 3];
     RgbaImage result(_plan.width, _plan.height);
     _threads.draw(result.height, [&](int begin, int end) {
-        kx_velmo::SR_StretchRGBA(frame.pixels.data(), frame.width * 4, frame.width, frame.height,
-                                 result.pixels.data(), result.width * 4, result.width, result.height, begin, end);
+        kx_velmo::SR_StretchRGBA(grey.pixels.data(), grey.width * 4, grey.width, grey.height, result.pixels.data(),
+                                 result.width * 4, result.width, result.height, begin, end);
     });
+    for (size_t i = 0; i < result.pixels.size(); i += 4)
+        result.pixels[i + 3] = result.pixels[i];
     return result;
 }
 

@@ -23,7 +23,7 @@ public:
 
     void start(const RgbaImage& frame, int64_t index) override;
     void finish(const PixelUse& use) override;
-    RgbaImage plain_stretch(const RgbaImage& frame) override;
+    RgbaImage stretched_alpha(const RgbaImage& frame) override;
     std::string backend_text() const override;
 
 private:

@@ -27,10 +27,10 @@ public:
     using PixelUse = std::function<void(const uint8_t* pixels, int width, int height)>;
     virtual void finish(const PixelUse& use) = 0;
 
-    // `frame`, the frame started last, stretched bilinearly to the plan's size as velmo's plain
-    // path draws it (the GPU backend stretches its own uploaded copy): the picture whose alpha a
-    // transparent picture keeps.
-    virtual RgbaImage plain_stretch(const RgbaImage& frame) = 0;
+    // The alpha channel of `frame`, the frame started last, stretched bilinearly to the plan's size
+    // (the GPU backend stretches its own uploaded copy), in the alpha channel of the result: the
+    // transparency a transparent picture keeps, as velmo draws opaque.
+    virtual RgbaImage stretched_alpha(const RgbaImage& frame) = 0;
 
     // For the summary: "gpu: llvmpipe (LLVM 15.0.6, 256 bits)", "cpu: 2 threads".
     virtual std::string backend_text() const = 0;

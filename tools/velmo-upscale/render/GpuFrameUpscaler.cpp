@@ -29,7 +29,8 @@ void GpuFrameUpscaler::finish(const PixelUse& use)
         throw ToolError(kExitGpu, "cannot map velmo's output picture read back");
 }
 
-RgbaImage GpuFrameUpscaler::plain_stretch(const RgbaImage&)
+// The stretch pass samples the whole RGBA texture; its colour comes along unused.
+RgbaImage GpuFrameUpscaler::stretched_alpha(const RgbaImage&)
 {
     return velmo_upscale::plain_stretch(_passes.input_texture().name(), _passes.output_width(),
                                         _passes.output_height());
