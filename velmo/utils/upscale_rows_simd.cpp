@@ -270,10 +270,11 @@ const RowKernels* SR_SimdRowKernels()
 {
 #if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX2)
     static const RowKernels avx2 = {N_AVX2::FilterColumnsRow, N_AVX2::FilterRowsRow, N_AVX2::UpscaleRow};
-    // The AVX2 target's code also uses FMA, BMI2 and F16C instructions.
+    // Highway's AVX2 target may also use the FMA, BMI and BMI2 instructions that came with AVX2 (the
+    // kernels convert no half floats, so F16C, which not every compiler can ask about, is not needed).
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2") &&
-        __builtin_cpu_supports("f16c"))
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi") &&
+        __builtin_cpu_supports("bmi2"))
         return &avx2;
     return nullptr;
 #elif HWY_ARCH_ARM_A64 && (HWY_TARGETS & HWY_NEON)
