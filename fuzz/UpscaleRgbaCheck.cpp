@@ -80,7 +80,7 @@ struct Run {
 Run run(const Arguments& a, int src_rows, int src_row_bytes, int dst_rows, int dst_row_bytes)
 {
     std::mt19937 src_rng(11), dst_rng(12);
-    GuardedPlane src(src_row_bytes, src_rows, src_row_bytes + 4 * a.src_padding, 0, src_rng);
+    GuardedPlane src(src_row_bytes, src_rows, src_row_bytes + a.src_padding, 0, src_rng);
     GuardedPlane dst(dst_row_bytes, dst_rows, dst_row_bytes + a.dst_padding, 0, dst_rng, GuardedEnd::before);
     // Extreme widths are passed with the smallest stride they allow (the call must be refused).
     const auto stride = [](int plane_stride, int width) {

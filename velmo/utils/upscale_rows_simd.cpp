@@ -13,6 +13,8 @@
 #include "hwy/foreach_target.h" // IWYU pragma: keep
 #include "hwy/highway.h"
 
+#include <cstring>
+
 #include "velmo/utils/linear_blend.h"
 #include "velmo/utils/upscale_constants.h"
 #include "velmo/utils/upscale_rows.h"
@@ -30,6 +32,14 @@ using VI = hn::Vec<DI>;
 using VU = hn::Vec<DU>;
 
 HWY_INLINE VU load_pixels(const std::uint8_t* p) { return hn::LoadU(DU(), reinterpret_cast<const std::uint32_t*>(p)); }
+
+// One pixel from any address (source rows need not be 4-byte aligned).
+HWY_INLINE std::uint32_t load_pixel(const std::uint8_t* p)
+{
+    std::uint32_t pixel;
+    std::memcpy(&pixel, p, 4);
+    return pixel;
+}
 
 template <int kShift>
 HWY_INLINE VF channel(VU pixels)
@@ -179,7 +189,6 @@ void FilterColumnsRow(const std::uint8_t* src_row, const ResampleAxis& columns, 
     const DU du;
     const DI di;
     const auto* src = reinterpret_cast<const std::uint32_t*>(src_row);
-    auto* dst = reinterpret_cast<std::uint32_t*>(out);
     const int count = static_cast<int>(columns.tap_first.size());
     const int lanes = static_cast<int>(hn::Lanes(du));
     int k = 0;
@@ -187,13 +196,15 @@ void FilterColumnsRow(const std::uint8_t* src_row, const ResampleAxis& columns, 
         const VU a = hn::GatherIndex(du, src, hn::LoadU(di, columns.tap_first.data() + k));
         const VU b = hn::GatherIndex(du, src, hn::LoadU(di, columns.tap_second.data() + k));
         const VU w = hn::BitCast(du, hn::LoadU(di, columns.tap_weight.data() + k));
-        hn::StoreU(blend_pixels(a, b, w), du, dst + k);
+        hn::StoreU(blend_pixels(a, b, w), du, reinterpret_cast<std::uint32_t*>(out + 4 * k));
     }
     for (; k < count; ++k) {
-        const VU a = hn::Set(du, src[columns.tap_first[static_cast<std::size_t>(k)]]);
-        const VU b = hn::Set(du, src[columns.tap_second[static_cast<std::size_t>(k)]]);
-        const VU w = hn::Set(du, static_cast<std::uint32_t>(columns.tap_weight[static_cast<std::size_t>(k)]));
-        dst[k] = hn::GetLane(blend_pixels(a, b, w));
+        const auto i = static_cast<std::size_t>(k);
+        const VU a = hn::Set(du, load_pixel(src_row + 4 * columns.tap_first[i]));
+        const VU b = hn::Set(du, load_pixel(src_row + 4 * columns.tap_second[i]));
+        const VU w = hn::Set(du, static_cast<std::uint32_t>(columns.tap_weight[i]));
+        const std::uint32_t blended = hn::GetLane(blend_pixels(a, b, w));
+        std::memcpy(out + 4 * k, &blended, 4);
     }
 }
 
