@@ -8,6 +8,12 @@
 #define HWY_DISABLED_TARGETS (HWY_AVX3 | HWY_AVX3_DL | HWY_SSE4 | HWY_SSSE3 | HWY_SVE | HWY_SVE2 | HWY_SVE_256 | HWY_SVE2_128)
 #endif
 
+// Highway's debug checks (on in sanitizer builds) report through libhwy, which the library does not
+// link: it uses Highway's headers alone.
+#ifndef HWY_IS_DEBUG_BUILD
+#define HWY_IS_DEBUG_BUILD 0
+#endif
+
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "velmo/utils/upscale_rows_simd.cpp"
 #include "hwy/foreach_target.h" // IWYU pragma: keep
