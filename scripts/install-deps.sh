@@ -12,6 +12,7 @@ packages=(
   libopengl-dev  # CMake's FindOpenGL insists on libOpenGL.so even when only EGL is asked for
   libx11-dev xvfb
   libpng-dev libsimde-dev glslang-tools
+  libhwy-dev  # Highway: the SIMD kernels of the CPU upscaling pass (headers only)
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libavfilter-dev
   # the velmoupscale GStreamer plugin, its tests (VP8/Vorbis/WebM, glimagesink) and players

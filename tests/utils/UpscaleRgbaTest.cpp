@@ -85,7 +85,7 @@ Case random_case(std::mt19937& rng)
     // Mostly upscaling, as the pass is used, but also kept and reduced sizes.
     c.dst_width = uniform(rng, 1, 3 * c.src_width + 20);
     c.dst_height = uniform(rng, 1, 3 * c.src_height + 12);
-    c.src_stride = 4 * c.src_width + 4 * uniform(rng, 0, 3);
+    c.src_stride = 4 * c.src_width + uniform(rng, 0, 9); // rows need not be 4-byte aligned
     c.dst_stride = 4 * c.dst_width + uniform(rng, 0, 9);
     c.params = random_params(rng);
     c.src = test_image(c.src_width, c.src_height, c.src_stride, rng);

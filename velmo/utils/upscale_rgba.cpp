@@ -51,46 +51,48 @@ const RowKernels& choose_row_kernels()
 class BandSource {
 public:
     BandSource(const RgbaView& src, const ResampleAxis& rows, const UpscaleShape& shape, int row_begin, int row_end)
-        : _src(src)
+        : _src(src), _rows{src.pixels, src.stride, 0}, _green_stride(static_cast<std::size_t>(src.width) + 4),
+          _green(kGreenRows * _green_stride)
     {
-        _grid_first = std::max(rows.grid[static_cast<std::size_t>(row_begin)] - 2, 0);
-        _grid_last = std::min(rows.grid[static_cast<std::size_t>(row_end - 1)] + 1, src.height - 1);
-        const int first = std::min(rows.tap(row_begin - 1).first, _grid_first);
-        const int last = std::max(rows.tap(row_end).second, _grid_last);
-        _rows = {src.pixels, src.stride, 0};
         if (shape.smoothing) {
+            const int grid_first = std::max(rows.grid[static_cast<std::size_t>(row_begin)] - 2, 0);
+            const int grid_last = std::min(rows.grid[static_cast<std::size_t>(row_end - 1)] + 1, src.height - 1);
+            const int first = std::min(rows.tap(row_begin - 1).first, grid_first);
+            const int last = std::max(rows.tap(row_end).second, grid_last);
             const int count = last - first + 1;
             _smoothed.resize(static_cast<std::size_t>(count) * src.width * 4);
             SR_SmoothSkinRows_C(src, first, count, shape.sigma_s, shape.sigma_r, _smoothed.data());
             _rows = {_smoothed.data(), static_cast<std::ptrdiff_t>(src.width) * 4, first};
         }
-        _green_stride = static_cast<std::size_t>(src.width) + 4;
-        _green.resize(static_cast<std::size_t>(_grid_last - _grid_first + 1) * _green_stride);
-        for (int j = _grid_first; j <= _grid_last; ++j) {
-            const std::uint8_t* row = _rows.row(j);
-            float* out = _green.data() + static_cast<std::size_t>(j - _grid_first) * _green_stride;
-            for (int k = 0; k < src.width + 4; ++k)
-                out[k] = static_cast<float>(row[4 * std::clamp(k - 2, 0, src.width - 1) + 1]);
-        }
     }
 
     const RowSource& rows() const { return _rows; }
 
-    // Greens of source row j, clamped to the image.
-    const float* green(int j) const
+    // Greens of source row j (clamped to the image), index k for texel column k - 2 (clamped).
+    // An output row reads four consecutive source rows, so four kept rows serve the whole band.
+    const float* green(int j)
     {
         j = std::clamp(j, 0, _src.height - 1);
-        return _green.data() + static_cast<std::size_t>(j - _grid_first) * _green_stride;
+        const int slot = j % kGreenRows;
+        float* out = _green.data() + static_cast<std::size_t>(slot) * _green_stride;
+        if (_green_row[slot] != j) {
+            const std::uint8_t* row = _rows.row(j);
+            for (int k = 0; k < _src.width + 4; ++k)
+                out[k] = static_cast<float>(row[4 * std::clamp(k - 2, 0, _src.width - 1) + 1]);
+            _green_row[slot] = j;
+        }
+        return out;
     }
 
 private:
+    static constexpr int kGreenRows = 4;
+
     RgbaView _src;
-    RowSource _rows{};
+    RowSource _rows;
     std::vector<std::uint8_t> _smoothed;
+    std::size_t _green_stride;
     std::vector<float> _green;
-    std::size_t _green_stride = 0;
-    int _grid_first = 0;
-    int _grid_last = 0;
+    int _green_row[kGreenRows] = {-1, -1, -1, -1};
 };
 
 void upscale_band(const RgbaView& src, unsigned char* dst, int dst_stride, int dst_width, int dst_height,
@@ -98,7 +100,7 @@ void upscale_band(const RgbaView& src, unsigned char* dst, int dst_stride, int d
 {
     const ResampleAxis columns(src.width, dst_width, -1);
     const ResampleAxis rows(src.height, dst_height, 1);
-    const BandSource band(src, rows, shape, row_begin, row_end);
+    BandSource band(src, rows, shape, row_begin, row_end);
     const RowKernels& kernels = choose_row_kernels();
     LinearRows linear(band.rows(), columns, rows, kernels);
     // Filtered rows y - 1, y and y + 1 in turn: row r lives in slot (r + 1) % 3.

@@ -8,10 +8,18 @@
 #define HWY_DISABLED_TARGETS (HWY_AVX3 | HWY_AVX3_DL | HWY_SSE4 | HWY_SSSE3 | HWY_SVE | HWY_SVE2 | HWY_SVE_256 | HWY_SVE2_128)
 #endif
 
+// Highway's debug checks (on in sanitizer builds) report through libhwy, which the library does not
+// link: it uses Highway's headers alone.
+#ifndef HWY_IS_DEBUG_BUILD
+#define HWY_IS_DEBUG_BUILD 0
+#endif
+
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "velmo/utils/upscale_rows_simd.cpp"
 #include "hwy/foreach_target.h" // IWYU pragma: keep
 #include "hwy/highway.h"
+
+#include <cstring>
 
 #include "velmo/utils/linear_blend.h"
 #include "velmo/utils/upscale_constants.h"
@@ -30,6 +38,14 @@ using VI = hn::Vec<DI>;
 using VU = hn::Vec<DU>;
 
 HWY_INLINE VU load_pixels(const std::uint8_t* p) { return hn::LoadU(DU(), reinterpret_cast<const std::uint32_t*>(p)); }
+
+// One pixel from any address (source rows need not be 4-byte aligned).
+HWY_INLINE std::uint32_t load_pixel(const std::uint8_t* p)
+{
+    std::uint32_t pixel;
+    std::memcpy(&pixel, p, 4);
+    return pixel;
+}
 
 template <int kShift>
 HWY_INLINE VF channel(VU pixels)
@@ -179,7 +195,6 @@ void FilterColumnsRow(const std::uint8_t* src_row, const ResampleAxis& columns, 
     const DU du;
     const DI di;
     const auto* src = reinterpret_cast<const std::uint32_t*>(src_row);
-    auto* dst = reinterpret_cast<std::uint32_t*>(out);
     const int count = static_cast<int>(columns.tap_first.size());
     const int lanes = static_cast<int>(hn::Lanes(du));
     int k = 0;
@@ -187,13 +202,15 @@ void FilterColumnsRow(const std::uint8_t* src_row, const ResampleAxis& columns, 
         const VU a = hn::GatherIndex(du, src, hn::LoadU(di, columns.tap_first.data() + k));
         const VU b = hn::GatherIndex(du, src, hn::LoadU(di, columns.tap_second.data() + k));
         const VU w = hn::BitCast(du, hn::LoadU(di, columns.tap_weight.data() + k));
-        hn::StoreU(blend_pixels(a, b, w), du, dst + k);
+        hn::StoreU(blend_pixels(a, b, w), du, reinterpret_cast<std::uint32_t*>(out + 4 * k));
     }
     for (; k < count; ++k) {
-        const VU a = hn::Set(du, src[columns.tap_first[static_cast<std::size_t>(k)]]);
-        const VU b = hn::Set(du, src[columns.tap_second[static_cast<std::size_t>(k)]]);
-        const VU w = hn::Set(du, static_cast<std::uint32_t>(columns.tap_weight[static_cast<std::size_t>(k)]));
-        dst[k] = hn::GetLane(blend_pixels(a, b, w));
+        const auto i = static_cast<std::size_t>(k);
+        const VU a = hn::Set(du, load_pixel(src_row + 4 * columns.tap_first[i]));
+        const VU b = hn::Set(du, load_pixel(src_row + 4 * columns.tap_second[i]));
+        const VU w = hn::Set(du, static_cast<std::uint32_t>(columns.tap_weight[i]));
+        const std::uint32_t blended = hn::GetLane(blend_pixels(a, b, w));
+        std::memcpy(out + 4 * k, &blended, 4);
     }
 }
 
@@ -270,10 +287,11 @@ const RowKernels* SR_SimdRowKernels()
 {
 #if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX2)
     static const RowKernels avx2 = {N_AVX2::FilterColumnsRow, N_AVX2::FilterRowsRow, N_AVX2::UpscaleRow};
-    // The AVX2 target's code also uses FMA, BMI2 and F16C instructions.
+    // Highway's AVX2 target may also use the FMA, BMI and BMI2 instructions that came with AVX2 (the
+    // kernels convert no half floats, so F16C, which not every compiler can ask about, is not needed).
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2") &&
-        __builtin_cpu_supports("f16c"))
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi") &&
+        __builtin_cpu_supports("bmi2"))
         return &avx2;
     return nullptr;
 #elif HWY_ARCH_ARM_A64 && (HWY_TARGETS & HWY_NEON)
