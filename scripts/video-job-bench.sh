@@ -107,7 +107,7 @@ echo "with the same encoder; the ratios are to the ffmpeg row just above."
 echo
 echo "| command | wall s | x ffmpeg | CPU s | x ffmpeg | busy | peak MB | x ffmpeg | load |"
 echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
-row lanczos '`ffmpeg -vf scale=1920:1080:flags=lanczos`'
+row lanczos '`ffmpeg -vf scale=1920:1080:flags=lanczos`' lanczos
 row cpu_up '`velmo-upscale --backend cpu` (upscaling)' lanczos
 row ffmpeg '`ffmpeg -vf scale=1920:1080:flags=bilinear`'
 row cpu_plain '`velmo-upscale --backend cpu --priority 0`' ffmpeg

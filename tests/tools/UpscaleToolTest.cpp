@@ -615,6 +615,7 @@ TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)
         {{"--backend", "gpu", "--width", "20000", png, folder.path("out.png")}, kExitUsage, "the output would be 20000x20000; this OpenGL ES driver"},
         {{"--scale", "0", png, folder.path("out.png")}, kExitUsage, "--scale 0 leaves nothing of a 8x8 picture"},
         {{"--level", "9", png, folder.path("out.png")}, kExitUsage, "--level must be a whole number from 1 to 3"},
+        {{"--backend", "vulkan", png, folder.path("out.png")}, kExitUsage, "--backend must be auto, gpu or cpu, not 'vulkan'"},
         {{png, folder.path("out.mp4")}, kExitUsage, "is a PNG picture; write it to a .png file"},
         {{png, png}, kExitUsage, "is the input itself"},
         {{"--scale", "1", "--codec", "mpeg4", wide, folder.path("wide.mp4")}, kExitUsage,
