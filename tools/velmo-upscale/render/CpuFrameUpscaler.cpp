@@ -26,8 +26,14 @@ velmo_client::CpuPasses& CpuFrameUpscaler::passes_for(const RgbaImage& frame, in
         stretched = reference_resize(frame, size.first, size.second, CompareFilter::Bicubic);
     }
     std::unique_ptr<velmo_client::CpuPasses>& passes = _passes[size];
-    if (!passes)
-        passes = std::make_unique<velmo_client::CpuPasses>(_options, size.first, size.second, plan->pass_scales);
+    if (!passes) {
+        auto made = std::make_unique<velmo_client::CpuPasses>(_options, size.first, size.second, plan->pass_scales);
+        // The output pictures are allocated at the plan's size; the passes must fill exactly that.
+        if (!made->valid() || made->output_width() != _plan.width || made->output_height() != _plan.height)
+            throw ToolError(kExitFailure, "the passes draw " + size_text(made->output_width(), made->output_height()) +
+                                              " instead of " + size_text(_plan.width, _plan.height));
+        passes = std::move(made);
+    }
     return *passes;
 }
 
