@@ -11,6 +11,7 @@
 // rounding, which moves the GPU's bilinear values by up to a step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
