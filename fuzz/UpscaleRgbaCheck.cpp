@@ -5,6 +5,7 @@
 // pages. Now and then one argument becomes an extreme value the routine must refuse untouched.
 #include "Checks.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <random>

@@ -107,7 +107,9 @@ bash scripts/video-job-bench.sh "$build_dir" 3 >"$work/video-job.md"
   echo "\`velmo_cpu_upscale_bench\`: SR_UpscaleRGBA (default settings; once more with smoothing and face"
   echo "protection) and SR_StretchRGBA against libswscale's RGBA scalers (its \`threads\` option for two"
   echo "threads) on bench/photos/Speaker.png brought to 1280x720, each frame split into equal bands on"
-  echo "the threads. Cycles are the processor's nominal clock (time-stamp counter) times wall time."
+  echo "the threads. CPU time is the whole process's (all threads); cycles are that CPU time at the"
+  echo "processor's nominal clock (its time-stamp counter). Where other work shares the cores, wall"
+  echo "times stretch and two threads cannot be faster; the CPU times still compare the work."
   echo
   sed -n '/^| routine/,$p' "$work/cpu-pass.txt"
   echo

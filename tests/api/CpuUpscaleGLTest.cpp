@@ -11,6 +11,7 @@
 // rounding, which moves the GPU's bilinear values by up to a step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -40,6 +41,19 @@ double psnr(const RgbaImage& a, const RgbaImage& b)
         return 99.0;
     return 10.0 * std::log10(255.0 * 255.0 / (squared / static_cast<double>(count)));
 }
+
+#if defined(__x86_64__) || defined(__i386__)
+// The targets of the CPU pass; on this test's frame it reaches about 53 to 60 dB with 99.8 % or
+// more of the pixels within 4/255.
+constexpr double kMinPsnr = 45.0;
+const velmo_test::ImageTolerance kPassTolerance{4, 0.99, 0.5, true};
+#else
+// llvmpipe's truncated blends shift the GPU's base colours, so on the test's low-contrast noise
+// many edge votes land on the other side of a threshold (measured under qemu on arm64: 42 dB and up,
+// up to 6.5 % of the pixels beyond 4/255, a mean error below 1/255).
+constexpr double kMinPsnr = 40.0;
+const velmo_test::ImageTolerance kPassTolerance{4, 0.90, 1.5, true};
+#endif
 
 // A frame with every kind of content of the synthetic scenes side by side.
 RgbaImage mosaic(int width, int height)
@@ -94,12 +108,21 @@ TEST_F(VelmoApiGLTest, CpuPassMatchesTheGpuPass)
                 const RgbaImage cpu = cpu_upscale(input, width, height, params);
                 const std::string name = "cpu_pass_level" + std::to_string(level) + (smoothing ? "_smooth" : "") +
                                          (face ? "_face" : "");
-                EXPECT_GE(psnr(cpu, gpu), 45.0) << name;
-                EXPECT_TRUE(velmo_test::images_match(name, cpu, gpu, velmo_test::ImageTolerance{4, 0.99, 0.5, true}));
+                EXPECT_GE(psnr(cpu, gpu), kMinPsnr) << name;
+                EXPECT_TRUE(velmo_test::images_match(name, cpu, gpu, kPassTolerance));
             }
 }
 
 // The plain path's stretch is the copy pass's linear filter, alpha made opaque.
+#if defined(__x86_64__) || defined(__i386__)
+// llvmpipe on x86 rounds its blends as the CPU stretch does: a step at most, where the GPU's float
+// positions round to another 1/256 of a texel.
+const velmo_test::ImageTolerance kStretchTolerance{1, 0.999, 0.05, true};
+#else
+// Elsewhere llvmpipe truncates each of its two blends: up to two steps off, one on average.
+const velmo_test::ImageTolerance kStretchTolerance{2, 1.0, 1.2, true};
+#endif
+
 TEST_F(VelmoApiGLTest, CpuStretchMatchesThePlainPath)
 {
     init(velmo_test::default_params(_config_dir.path().c_str(), 0));
@@ -115,5 +138,5 @@ TEST_F(VelmoApiGLTest, CpuStretchMatchesThePlainPath)
     ASSERT_EQ(kx_velmo::SR_StretchRGBA(input.pixels.data(), 4 * input.width, input.width, input.height,
                                        cpu.pixels.data(), 4 * out.width, out.width, out.height, 0, out.height),
               0);
-    EXPECT_TRUE(velmo_test::images_match("cpu_stretch", cpu, gpu, velmo_test::ImageTolerance{1, 0.999, 0.05, true}));
+    EXPECT_TRUE(velmo_test::images_match("cpu_stretch", cpu, gpu, kStretchTolerance));
 }

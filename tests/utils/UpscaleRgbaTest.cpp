@@ -3,9 +3,11 @@
 // velmo_process on Mesa in the GL suite.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include "GuardedPlane.h"

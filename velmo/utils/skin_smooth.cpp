@@ -56,7 +56,8 @@ void SR_SmoothSkinRows_C(const RgbaView& src, int first_row, int rows, float sig
                     float d = 0.0f;
                     for (int i = 0; i < 3; ++i)
                         d += (c0[i] - c[i]) * (c0[i] - c[i]);
-                    const float w = spatial[tap.distance] * std::exp(-d * k_r);
+                    // exp(-0) is 1: taps of the same colour (the centre always) need no exp.
+                    const float w = spatial[tap.distance] * (d == 0.0f ? 1.0f : std::exp(-d * k_r));
                     for (int i = 0; i < 3; ++i)
                         sum[i] += c[i] * w;
                     weight_sum += w;
