@@ -2,6 +2,7 @@
 // velmo's CPU pass through the shared pass plan, its rows spread over the element's own threads.
 #include "GstVelmoCpuUpscale.h"
 
+#include <atomic>
 #include <memory>
 #include <new>
 #include <string>
@@ -12,6 +13,7 @@
 #include "client/BandThreads.h"
 #include "client/CpuPasses.h"
 #include "client/PassPlan.h"
+#include "velmo/velmo_cpu.h"
 
 GST_DEBUG_CATEGORY_STATIC(velmo_cpu_upscale_debug);
 #define GST_CAT_DEFAULT velmo_cpu_upscale_debug
@@ -131,8 +133,8 @@ gboolean set_info(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in_info, GstCa
 {
     GstVelmoCpuUpscale* self = GST_VELMO_CPU_UPSCALE(filter);
     auto fits = [&](float scale) {
-        return velmo_gst::scaled_length(GST_VIDEO_INFO_WIDTH(in_info), scale) == GST_VIDEO_INFO_WIDTH(out_info) &&
-               velmo_gst::scaled_length(GST_VIDEO_INFO_HEIGHT(in_info), scale) == GST_VIDEO_INFO_HEIGHT(out_info);
+        return velmo_gst::output_length(GST_VIDEO_INFO_WIDTH(in_info), scale) == GST_VIDEO_INFO_WIDTH(out_info) &&
+               velmo_gst::output_length(GST_VIDEO_INFO_HEIGHT(in_info), scale) == GST_VIDEO_INFO_HEIGHT(out_info);
     };
     // The scale may have changed again since these caps were chosen: they then still fit the
     // previous one, and the pending reconfiguration brings caps for the new one.
@@ -146,11 +148,12 @@ gboolean set_info(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in_info, GstCa
 }
 
 // The passes for this frame size at the negotiated scale and the current settings, made anew when
-// either changed; nullptr when the scale leaves nothing of the frame.
+// either changed; nullptr when the scale leaves nothing of the frame. Where the scale leaves a side
+// below one pixel they draw at the smallest scale that keeps one, as velmoupscale does.
 velmo_client::CpuPasses* passes_for(GstVelmoCpuUpscale* self, int width, int height)
 {
     velmo_gst::VelmoSettings settings = settings_of(self);
-    settings.scale = self->caps_scale;
+    settings.scale = velmo_gst::drawable_scale(width, height, self->caps_scale);
     if (self->passes && (self->passes->width() != width || self->passes->height() != height ||
                          !settings.draws_like(self->passes_settings)))
         drop_passes(self);
@@ -166,19 +169,37 @@ velmo_client::CpuPasses* passes_for(GstVelmoCpuUpscale* self, int width, int hei
     return self->passes;
 }
 
+// Draws the passes into the output frame; where they draw another size (a side kept at one pixel),
+// into a picture of their own that is then stretched onto the frame.
+bool draw_frame(GstVelmoCpuUpscale* self, velmo_client::CpuPasses& passes, GstVideoFrame* in, GstVideoFrame* out)
+{
+    const auto* source = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(in, 0));
+    auto* target = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(out, 0));
+    const int source_stride = GST_VIDEO_FRAME_PLANE_STRIDE(in, 0);
+    const int target_stride = GST_VIDEO_FRAME_PLANE_STRIDE(out, 0);
+    const int width = GST_VIDEO_FRAME_WIDTH(out);
+    const int height = GST_VIDEO_FRAME_HEIGHT(out);
+    if (passes.output_width() == width && passes.output_height() == height)
+        return passes.draw(source, source_stride, target, target_stride, *self->threads);
+    velmo_client::RgbaImage drawn(passes.output_width(), passes.output_height());
+    if (!passes.draw(source, source_stride, drawn.pixels.data(), drawn.width * 4, *self->threads))
+        return false;
+    std::atomic<bool> refused{false};
+    self->threads->draw(height, [&](int begin, int end) {
+        if (kx_velmo::SR_StretchRGBA(drawn.pixels.data(), drawn.width * 4, drawn.width, drawn.height, target,
+                                     target_stride, width, height, begin, end) != 0)
+            refused = true;
+    });
+    return !refused;
+}
+
 GstFlowReturn transform_frame(GstVideoFilter* filter, GstVideoFrame* in, GstVideoFrame* out)
 {
     GstVelmoCpuUpscale* self = GST_VELMO_CPU_UPSCALE(filter);
     int width = GST_VIDEO_FRAME_WIDTH(in);
     int height = GST_VIDEO_FRAME_HEIGHT(in);
     velmo_client::CpuPasses* passes = passes_for(self, width, height);
-    bool drawn = passes && passes->valid() && passes->output_width() == GST_VIDEO_FRAME_WIDTH(out) &&
-                 passes->output_height() == GST_VIDEO_FRAME_HEIGHT(out) &&
-                 passes->draw(static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(in, 0)),
-                              GST_VIDEO_FRAME_PLANE_STRIDE(in, 0),
-                              static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(out, 0)),
-                              GST_VIDEO_FRAME_PLANE_STRIDE(out, 0), *self->threads);
-    if (!drawn) {
+    if (!passes || !passes->valid() || !draw_frame(self, *passes, in, out)) {
         GST_ELEMENT_ERROR(self, LIBRARY, FAILED, ("velmo could not upscale the frame"),
                           ("a %dx%d frame at scale %g for a %dx%d output buffer", width, height,
                            static_cast<double>(self->caps_scale), GST_VIDEO_FRAME_WIDTH(out),

@@ -25,7 +25,7 @@ GType priority_type()
         {0, "Never upscale: a plain stretch to the output size", "never"},
         {1, "Upscale only frames larger than 1024x576", "large-frames"},
         {2, "Always upscale", "always"},
-        {3, "Never upscale, the same as never (velmo has both values)", "stretch"},
+        {3, "A plain stretch to the output size, never upscaled (the same as never)", "stretch"},
         {0, nullptr, nullptr},
     };
     static const GType type = g_enum_register_static("GstVelmoPriority", values);
@@ -41,9 +41,9 @@ void install_velmo_properties(GObjectClass* object_class, const char* config_dir
     g_object_class_install_property(
         object_class, PROP_VELMO_SCALE,
         g_param_spec_float("scale", "Scale",
-                           "Output size = input size x scale, each side truncated to whole pixels (takes effect at "
-                           "the next frame, the output caps change with it); above 2 in several velmo passes, "
-                           "only the last one sharpening",
+                           "Output size = input size x scale, each side truncated to whole pixels but at least one "
+                           "(takes effect at the next frame, the output caps change with it); above 2 in several "
+                           "velmo passes, only the last one sharpening",
                            kMinScale, kMaxScale, defaults.scale, flags));
     g_object_class_install_property(
         object_class, PROP_VELMO_LEVEL,

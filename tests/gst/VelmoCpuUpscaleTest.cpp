@@ -143,7 +143,8 @@ TEST_F(VelmoCpuUpscaleTest, FramesAreWhatTheCpuPassDraws)
 }
 
 // Output caps carry the truncated size (720 x 1.3 is 935.99994 in single precision), an output
-// size leads back to the input sizes that give it, and interlaced frames do not negotiate.
+// size leads back to the input sizes that give it, a side never goes below one pixel, and
+// interlaced frames do not negotiate.
 TEST_F(VelmoCpuUpscaleTest, CapsCarryTheTruncatedSizeAndStayProgressive)
 {
     GstElement* element = gst_element_factory_make("velmocpuupscale", nullptr);
@@ -164,6 +165,11 @@ TEST_F(VelmoCpuUpscaleTest, CapsCarryTheTruncatedSizeAndStayProgressive)
     gst_caps_unref(output);
     gst_caps_unref(input);
     gst_object_unref(element);
+
+    // A side that would come out below one pixel keeps one, as with velmoupscale.
+    Output tiny = through_element("velmocpuupscale scale=0.01", test_picture(200, 30), 200, 30);
+    EXPECT_EQ(tiny.width, 2);
+    EXPECT_EQ(tiny.height, 1);
 
     GstHarness* harness = gst_harness_new("velmocpuupscale");
     gst_harness_set_src_caps_str(harness, "video/x-raw,format=RGBA,width=16,height=12,framerate=25/1,"
