@@ -13,6 +13,11 @@ namespace velmo_fuzz {
 // extreme arguments refused.
 std::string check_cpu_routines(const std::uint8_t* data, std::size_t size);
 
+// One SR_UpscaleRGBA or SR_StretchRGBA call (sizes, strides, band, raw settings) run with the
+// portable and with the SIMD kernels on images fenced by inaccessible pages: same result, same
+// bytes, only the band's rows drawn (alpha opaque), impossible arguments refused.
+std::string check_upscale_rgba(const std::uint8_t* data, std::size_t size);
+
 // A sequence of C interface calls on up to two instances, with a player context of its own on the
 // headless driver (EGL_PLATFORM defaults to surfaceless), checked after every call. Every instance
 // is released before it returns.

@@ -3,9 +3,9 @@
 // and copied into the buffer.
 #include "VelmoStream.h"
 
-#include "PassPlan.h"
 #include "ScaleCaps.h"
 #include "client/DrawFrame.h"
+#include "client/PassPlan.h"
 #include "velmo/velmo_api.h"
 
 GST_DEBUG_CATEGORY_EXTERN(velmo_upscale_debug);
@@ -48,13 +48,8 @@ std::string VelmoStream::create(const VelmoSettings& settings, int width, int he
     int pass_height = height;
     bool config_written = true;
     for (size_t i = 0; i < scales.size(); ++i) {
-        // Passes before the last draw unsharpened: sharpening each pass would compound.
-        VelmoSettings pass_settings = settings;
-        if (i + 1 < scales.size()) {
-            pass_settings.level = 0;
-            pass_settings.sharpness = 0.0f;
-        }
-        velmo_init_params params = pass_settings.init_params(folder.c_str());
+        velmo_init_params params =
+            velmo_client::pass_settings(settings, i, scales.size()).init_params(folder.c_str());
         void* instance = velmo_init(&params);
         if (!instance) {
             release();
@@ -118,7 +113,7 @@ std::string VelmoStream::draw(const VelmoSettings& requested, GLuint input, int 
     VelmoSettings settings = requested;
     settings.scale = drawable_scale(width, height, requested.scale);
     const bool stretched = settings.scale != requested.scale;
-    std::vector<float> scales = pass_scales(width, height, settings.scale);
+    std::vector<float> scales = velmo_client::pass_scales_for_scale(width, height, settings.scale);
     if (scales.empty())
         return "the scale " + std::to_string(settings.scale) + " leaves nothing of a " + size_text(width, height) +
                " frame";

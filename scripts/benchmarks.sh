@@ -24,7 +24,8 @@ bash scripts/install-deps.sh --benchmarks
 if $quality_only; then
   cmake --build "$build_dir" -j "$(nproc)" --target velmo_quality_bench
 else
-  cmake --build "$build_dir" -j "$(nproc)" --target velmo_quality_bench velmo_frame_bench velmo-upscale
+  cmake --build "$build_dir" -j "$(nproc)" --target velmo_quality_bench velmo_frame_bench velmo_cpu_upscale_bench \
+    velmo-upscale
 fi
 
 work=$(mktemp -d)
@@ -44,7 +45,7 @@ photo_list=$(printf '%s, ' "${photos[@]}")
 
 # The speed sections, into speed.md.
 measure_speed() {
-  local cpu frame_rows frames velmo_seconds ffmpeg_seconds
+  local cpu frame_rows frames velmo_seconds velmo_cpu_seconds ffmpeg_seconds
   cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 
   echo "benchmarks: frame benchmark" >&2
@@ -70,11 +71,17 @@ measure_speed() {
     end=$(date +%s.%N)
     awk -v a="$start" -v b="$end" 'BEGIN {print b - a}'
   }
-  velmo_seconds=$(seconds_of "$build_dir/tools/velmo-upscale/velmo-upscale" -y --scale 1.5 \
+  velmo_seconds=$(seconds_of "$build_dir/tools/velmo-upscale/velmo-upscale" -y --backend gpu --scale 1.5 \
     "$work/clip720.mp4" "$work/velmo.mp4")
+  velmo_cpu_seconds=$(seconds_of "$build_dir/tools/velmo-upscale/velmo-upscale" -y --backend cpu --scale 1.5 \
+    "$work/clip720.mp4" "$work/velmo-cpu.mp4")
   ffmpeg_seconds=$(seconds_of ffmpeg -y -i "$work/clip720.mp4" -vf scale=1920:1080:flags=lanczos \
     -c:v libx264 -crf 18 -preset medium -pix_fmt yuv420p "$work/lanczos.mp4")
   fps() { awk -v n="$frames" -v s="$1" 'BEGIN {printf "%.1f", n / s}'; }
+
+  echo "benchmarks: the CPU upscaling pass against libswscale" >&2
+  "$build_dir/bench/velmo_cpu_upscale_bench" --benchmark_min_time=0.5 --benchmark_repetitions=3 \
+    >"$work/cpu-pass.txt" 2>/dev/null
 
   echo "benchmarks: the video job against ffmpeg" >&2
   bash scripts/video-job-bench.sh "$build_dir" 3 >"$work/video-job.md"
@@ -96,8 +103,21 @@ measure_speed() {
     echo
     echo "| command | seconds | frames per second |"
     echo "|---|---:|---:|"
-    printf '| `velmo-upscale --scale 1.5` | %.1f | %s |\n' "$velmo_seconds" "$(fps "$velmo_seconds")"
+    printf '| `velmo-upscale --backend gpu --scale 1.5` | %.1f | %s |\n' "$velmo_seconds" "$(fps "$velmo_seconds")"
+    printf '| `velmo-upscale --backend cpu --scale 1.5` | %.1f | %s |\n' "$velmo_cpu_seconds" \
+      "$(fps "$velmo_cpu_seconds")"
     printf '| `ffmpeg -vf scale=1920:1080:flags=lanczos` | %.1f | %s |\n' "$ffmpeg_seconds" "$(fps "$ffmpeg_seconds")"
+    echo
+    echo "## The CPU pass"
+    echo
+    echo "\`velmo_cpu_upscale_bench\`: SR_UpscaleRGBA (default settings; once more with smoothing and face"
+    echo "protection) and SR_StretchRGBA against libswscale's RGBA scalers (its \`threads\` option for two"
+    echo "threads) on bench/photos/Speaker.png brought to 1280x720, each frame split into equal bands on"
+    echo "the threads. CPU time is the whole process's (all threads); cycles are that CPU time at the"
+    echo "processor's nominal clock (its time-stamp counter). Where other work shares the cores, wall"
+    echo "times stretch and two threads cannot be faster; the CPU times still compare the work."
+    echo
+    sed -n '/^| routine/,$p' "$work/cpu-pass.txt"
     echo
     cat "$work/video-job.md"
   } >"$work/speed.md"

@@ -20,6 +20,7 @@ packages=(
   # (libgs10-common), exiftool to embed them and to write orientations, ImageMagick, webp and PIL to
   # make the inputs and show them as viewers do
   openjdk-17-jre colord-data icc-profiles-free libgs10-common libimage-exiftool-perl imagemagick webp python3-pil
+  libhwy-dev  # Highway: the SIMD kernels of the CPU upscaling pass (headers only)
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libavfilter-dev
   # the velmoupscale GStreamer plugin, its tests (VP8/Vorbis/WebM, glimagesink) and players

@@ -13,7 +13,7 @@ target_root=$cache/root
 # shared library at one version for both architectures: where the installed amd64 packages lag the
 # archive, installing the arm64 ones would upgrade them under everyone else using the machine. The
 # arm64 packages are unpacked into a folder of their own instead, so the machine's stay as they are.
-target_packages=(libegl-dev libgles-dev libopengl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libx11-dev)
+target_packages=(libegl-dev libgles-dev libopengl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libx11-dev libhwy-dev)
 # Pulled in for zlib1g-dev; the cross compiler brings its own C library headers, and two copies
 # on the include path would clash.
 not_unpacked='^(libc6-dev|linux-libc-dev|libcrypt-dev|libtirpc-dev|libnsl-dev|rpcsvc-proto|libc-dev-bin)_'

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times velmo-upscale's video job against ffmpeg on a 5 s 720p clip with sound taken to 1080p
-# (libx264, CRF 18, preset medium): wall and CPU time and peak memory, the stages one after another
-# (VELMO_UPSCALE_SERIAL=1) and overlapped, each stage alone, and the shortest time the machine's
-# cores allow for the job's work. Prints a Markdown section.
+# (libx264, CRF 18, preset medium): wall and CPU time and peak memory, on the GPU backend with the
+# stages one after another (VELMO_UPSCALE_SERIAL=1) and overlapped, each stage alone, the shortest
+# time the machine's cores allow for the job's work, and the CPU backend against ffmpeg's Lanczos
+# and bilinear scaling. Prints a Markdown section.
 # Usage: video-job-bench.sh [build folder] [runs of each command]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,19 +43,28 @@ median_of() {
 
 declare -A result
 echo "video job: plain path" >&2
+gpu=("$tool" --backend gpu)
+cpu=("$tool" --backend cpu)
 result[ffmpeg]=$(median_of ffmpeg ffmpeg -y -i "$work/clip.mp4" -vf scale=1920:1080:flags=bilinear "${x264[@]}" \
   -c:a copy "$work/ffmpeg.mp4")
-result[plain_serial]=$(median_of plain_serial env VELMO_UPSCALE_SERIAL=1 "$tool" -y --priority 0 \
+result[plain_serial]=$(median_of plain_serial env VELMO_UPSCALE_SERIAL=1 "${gpu[@]}" -y --priority 0 \
   --width 1920 --height 1080 "$work/clip.mp4" "$work/plain_serial.mp4")
-result[plain]=$(median_of plain "$tool" -y --priority 0 --width 1920 --height 1080 "$work/clip.mp4" "$work/plain.mp4")
+result[plain]=$(median_of plain "${gpu[@]}" -y --priority 0 --width 1920 --height 1080 "$work/clip.mp4" \
+  "$work/plain.mp4")
 echo "video job: upscaling path and stages alone" >&2
-result[up_serial]=$(median_of up_serial env VELMO_UPSCALE_SERIAL=1 "$tool" -y --width 1920 --height 1080 \
+result[up_serial]=$(median_of up_serial env VELMO_UPSCALE_SERIAL=1 "${gpu[@]}" -y --width 1920 --height 1080 \
   "$work/clip.mp4" "$work/up_serial.mp4")
-result[up]=$(median_of up "$tool" -y --width 1920 --height 1080 "$work/clip.mp4" "$work/up.mp4")
+result[up]=$(median_of up "${gpu[@]}" -y --width 1920 --height 1080 "$work/clip.mp4" "$work/up.mp4")
 # Everything but the encoder: decoding, both colour conversions and velmo, written as raw Y4M.
-result[plain_raw]=$(median_of plain_raw "$tool" -y --priority 0 --width 1920 --height 1080 "$work/clip.mp4" \
+result[plain_raw]=$(median_of plain_raw "${gpu[@]}" -y --priority 0 --width 1920 --height 1080 "$work/clip.mp4" \
   "$work/raw.y4m")
-result[up_raw]=$(median_of up_raw "$tool" -y --width 1920 --height 1080 "$work/clip.mp4" "$work/raw.y4m")
+result[up_raw]=$(median_of up_raw "${gpu[@]}" -y --width 1920 --height 1080 "$work/clip.mp4" "$work/raw.y4m")
+echo "video job: CPU backend against ffmpeg's Lanczos and bilinear" >&2
+result[lanczos]=$(median_of lanczos ffmpeg -y -i "$work/clip.mp4" -vf scale=1920:1080:flags=lanczos "${x264[@]}" \
+  -c:a copy "$work/lanczos.mp4")
+result[cpu_up]=$(median_of cpu_up "${cpu[@]}" -y --width 1920 --height 1080 "$work/clip.mp4" "$work/cpu_up.mp4")
+result[cpu_plain]=$(median_of cpu_plain "${cpu[@]}" -y --priority 0 --width 1920 --height 1080 "$work/clip.mp4" \
+  "$work/cpu_plain.mp4")
 rm -f "$work/raw.y4m"
 result[decode]=$(median_of decode ffmpeg -y -i "$work/clip.mp4" -an -f null -)
 result[encode]=$(median_of encode ffmpeg -y -i "$work/raw1080.nut" "${x264[@]}" "$work/encoded.mp4")
@@ -70,10 +80,12 @@ busy() { awk -v w="$(field "$1" 1)" -v c="$(field "$1" 2)" -v n="$cores" 'BEGIN 
 # When every core is busy the job cannot end before its CPU time spread over all of them: the
 # CPU time of everything but the encoder, and of the encoder alone, over the cores.
 floor_of() { awk -v a="$(field "$1" 2)" -v b="$(field encode 2)" -v n="$cores" 'BEGIN {printf "%.2f", (a + b) / n}'; }
+# A command's row; its ratios are to the row named by the third argument (default: ffmpeg bilinear).
 row() {
+  local base=${3:-ffmpeg}
   printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$2" "$(field "$1" 1)" \
-    "$(ratio "$(field "$1" 1)" "$(field ffmpeg 1)")" "$(field "$1" 2)" "$(ratio "$(field "$1" 2)" "$(field ffmpeg 2)")" \
-    "$(busy "$1")" "$(field "$1" 3)" "$(ratio "$(field "$1" 3)" "$(field ffmpeg 3)")" "$(field "$1" 4) / $(field "$1" 5)"
+    "$(ratio "$(field "$1" 1)" "$(field "$base" 1)")" "$(field "$1" 2)" "$(ratio "$(field "$1" 2)" "$(field "$base" 2)")" \
+    "$(busy "$1")" "$(field "$1" 3)" "$(ratio "$(field "$1" 3)" "$(field "$base" 3)")" "$(field "$1" 4) / $(field "$1" 5)"
 }
 stage() {
   printf '| %s | %s | %s | %s | %s |\n' "$2" "$(field "$1" 1)" "$(field "$1" 2)" "$(fps "$(field "$1" 1)")" \
@@ -89,13 +101,26 @@ echo "given, as other work shared the machine. CPU is user plus system time, \"b
 echo "wall time and cores; memory is peak resident set (\`/usr/bin/time -v\`). \"serial\" runs the tool's"
 echo "stages one after another (\`VELMO_UPSCALE_SERIAL=1\`), the default overlaps them."
 echo
+echo "**The CPU backend**, \`velmo-upscale --backend cpu\`: velmo's CPU pass on the tool's own threads, no GL. The upscaling"
+echo "job against ffmpeg's Lanczos, the plain path (\`--priority 0\`) against its bilinear scaling, each"
+echo "with the same encoder; the ratios are to the ffmpeg row just above."
+echo
+echo "| command | wall s | x ffmpeg | CPU s | x ffmpeg | busy | peak MB | x ffmpeg | load |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+row lanczos '`ffmpeg -vf scale=1920:1080:flags=lanczos`' lanczos
+row cpu_up '`velmo-upscale --backend cpu` (upscaling)' lanczos
+row ffmpeg '`ffmpeg -vf scale=1920:1080:flags=bilinear`'
+row cpu_plain '`velmo-upscale --backend cpu --priority 0`' ffmpeg
+echo
+echo "**The GPU backend**, \`velmo-upscale --backend gpu\`: velmo_process on the machine's OpenGL ES driver."
+echo
 echo "| command | wall s | x ffmpeg | CPU s | x ffmpeg | busy | peak MB | x ffmpeg | load |"
 echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
 row ffmpeg '`ffmpeg -vf scale=1920:1080:flags=bilinear`'
-row plain_serial '`velmo-upscale --priority 0`, serial'
-row plain '`velmo-upscale --priority 0`'
-row up_serial '`velmo-upscale` (upscaling), serial'
-row up '`velmo-upscale` (upscaling)'
+row plain_serial '`velmo-upscale --backend gpu --priority 0`, serial'
+row plain '`velmo-upscale --backend gpu --priority 0`'
+row up_serial '`velmo-upscale --backend gpu` (upscaling), serial'
+row up '`velmo-upscale --backend gpu` (upscaling)'
 echo
 echo "Each stage alone, and the shortest wall time the cores allow: the CPU time of the job without"
 echo "its encoder (written as raw Y4M) plus that of the encoder alone, spread over all $cores cores."
@@ -107,8 +132,8 @@ printf '| velmo alone (`velmo_frame_bench` VelmoUpscale, %s ms per frame) | %s |
   "$(awk -v ms="$velmo_ms" -v n="$frames" 'BEGIN {printf "%.2f", ms * n / 1000}')" \
   "$(awk -v ms="$velmo_ms" 'BEGIN {printf "%.1f", 1000 / ms}')"
 stage encode 'encode alone (libx264 from raw 1080p frames)'
-stage plain_raw '`velmo-upscale --priority 0` without encoder (to Y4M)'
-stage up_raw '`velmo-upscale` (upscaling) without encoder (to Y4M)'
+stage plain_raw '`velmo-upscale --backend gpu --priority 0` without encoder (to Y4M)'
+stage up_raw '`velmo-upscale --backend gpu` (upscaling) without encoder (to Y4M)'
 stage up_serial 'whole upscaling job, serial'
 stage up 'whole upscaling job, overlapped'
 echo

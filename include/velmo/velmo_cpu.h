@@ -1,7 +1,8 @@
 /* velmo's CPU routines for 8-bit planar images: plane copy, chroma split and merge, NV12 <-> I420,
- * RGBA to RGB24, and 2x bilinear upsampling of planes and whole images. C++ only: the plane
- * routines live in namespace kx_velmo; the row kernels have plain C names. Nothing in the GPU
- * path calls them, and they need no GPU.
+ * RGBA to RGB24, and 2x bilinear upsampling of planes and whole images; and, for callers without a
+ * GPU, the picture velmo_process draws, computed on the CPU from an RGBA frame (SR_UpscaleRGBA,
+ * SR_StretchRGBA). C++ only: the routines live in namespace kx_velmo; the row kernels have plain C
+ * names. Nothing in the GPU path calls them, and they need no GPU.
  *
  * Common rules
  *  - Planes are given as a pointer and a stride in bytes. Widths and heights count elements of
@@ -16,7 +17,9 @@
  *  - A refused call writes nothing. Routines that return int give 0 on success and -1 when they
  *    refuse; the void ones simply return.
  *  - Each routine picks, once per call, a NEON row kernel (SIMD emulation off ARM) or a portable
- *    one from cpu_info_; both give the same bytes.
+ *    one from cpu_info_; both give the same bytes. The upscaling pass and the stretch take, where
+ *    cpu_info_ has CPU_HAS_NEON, SIMD kernels (AVX2 on x86-64 when the processor has it, NEON on
+ *    aarch64) that give the bytes of their portable kernels.
  *  - All routines are reentrant; the only shared datum is cpu_info_.
  */
 #ifndef VELMO_VELMO_CPU_H
@@ -170,11 +173,19 @@ VELMO_API void SR_ScaleSlope(int src_width, int src_height, int dst_width, int d
 /* ---- Upscaling pass ----
  * The picture velmo_process draws, computed on the CPU for callers without a GPU: 8-bit RGBA in
  * (as the frame velmo_process takes, rows top to bottom), 8-bit RGBA out at dst_width x
- * dst_height, alpha 255. Each call draws the output rows [dst_row_begin, dst_row_end) only and
- * reads the whole source, so callers split a frame into bands across their own threads; the
- * library starts no thread. Sizes are positive; strides are in bytes, at least 4 x width.
- * Returns 0 after drawing, -1 (writing nothing) for a NULL pointer, a size <= 0, a stride too
- * small, or a band outside [0, dst_height] or empty. */
+ * dst_height, alpha 255; the source alpha is not read. Each call draws the output rows
+ * [dst_row_begin, dst_row_end) only, reading the source rows they need, so callers split a frame
+ * into bands across their own threads and get the same bytes as from one call; the library starts
+ * no thread. Reductions work too (as velmo_process with a scale below 1).
+ * Sizes run from 1 to 32768 pixels a side; strides are in bytes, at least 4 x width. Returns 0
+ * after drawing, -1 (writing nothing) for a NULL pointer, a size <= 0 or over 32768, a stride too
+ * small, a band outside [0, dst_height] or empty, or when memory for the band's working rows (a
+ * few rows of the output, and with smoothing the source rows the band reads) cannot be had.
+ * How it compares with the GPU: linear filtering uses 8-bit weights at 1/256 of a texel and rounded
+ * blends, as GPUs filter 8-bit textures (llvmpipe on x86 gives the same bytes; on ARM it truncates
+ * its blends); the rest is 32-bit float arithmetic, where the upscaling pass uses mediump (16-bit
+ * floats on many GPUs), so a few pixels differ by a step or two, and more where an edge vote or a
+ * skin test sits on its threshold. */
 
 /* The edge-adaptive upscaling pass with unsharp-mask sharpening, optionally after skin-tone
  * smoothing, shaped by the fields of params that shape the picture: sr_level and

@@ -41,6 +41,11 @@ TEST(FuzzRegression, CpuRoutines)
 {
     check_inputs(velmo_fuzz::check_cpu_routines, "cpu_routines");
 }
+
+TEST(FuzzRegression, UpscaleRgba)
+{
+    check_inputs(velmo_fuzz::check_upscale_rgba, "upscale_rgba");
+}
 #endif
 
 #ifdef VELMO_FUZZ_API

@@ -31,7 +31,8 @@ const char* const kCommonEntities[] = {
     "kx_velmo::SR_NV12ToI420", "kx_velmo::SR_I420ToNV12", "kx_velmo::SR_RGBAToRGB24", "kx_velmo::FixedDiv_C",
     "kx_velmo::FixedDiv1_C", "kx_velmo::SR_ScaleFilterReduce", "kx_velmo::SR_ScaleSlope",
     "kx_velmo::SR_ScalePlaneUp2_Bilinear", "kx_velmo::SR_ScaleUVBilinearUp2", "kx_velmo::SR_ScalePlane",
-    "kx_velmo::SR_UVScale", "kx_velmo::SR_I420Scale", "kx_velmo::SR_NV12Scale", "kx_velmo::cpu_info_",
+    "kx_velmo::SR_UVScale", "kx_velmo::SR_I420Scale", "kx_velmo::SR_NV12Scale", "kx_velmo::SR_UpscaleRGBA",
+    "kx_velmo::SR_StretchRGBA", "kx_velmo::cpu_info_",
 };
 
 const char* const kGpuEntities[] = {

@@ -1,7 +1,7 @@
 #!/bin/sh
 # gst-inspect-1.0 lists velmoupscale with its GL memory pads (progressive only) and every property with
 # its blurb, level and priority with the names of their values; the origin is a URL or GStreamer's
-# wording for none, and stretch is described as never.
+# wording for none, and stretch is described as never; velmocpuupscale beside it.
 set -u
 out=$(gst-inspect-1.0 velmoupscale) || { echo "gst-inspect-1.0 does not find velmoupscale"; exit 1; }
 for expected in "SINK template: 'sink'" "SRC template: 'src'" "video/x-raw(memory:GLMemory)" "texture-target: 2D" \
@@ -18,3 +18,10 @@ case "$origin" in
   *://*|"Unknown package origin") ;;
   *) echo "Origin URL is neither a URL nor GStreamer's unknown origin: '$origin'"; exit 1 ;;
 esac
+# velmocpuupscale beside it: system-memory RGBA pads and the same properties.
+out=$(gst-inspect-1.0 velmocpuupscale) || { echo "gst-inspect-1.0 does not find velmocpuupscale"; exit 1; }
+for expected in "SINK template: 'sink'" "SRC template: 'src'" "format: RGBA" "interlace-mode: progressive" \
+    "scale               : Output size = input size x scale" "level               : Sharpening" \
+    "priority            : When velmo upscales" "(1): strong" "(1): large-frames"; do
+  printf '%s\n' "$out" | grep -qF -- "$expected" || { echo "missing from gst-inspect-1.0 velmocpuupscale: $expected"; exit 1; }
+done

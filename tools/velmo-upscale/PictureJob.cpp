@@ -1,18 +1,18 @@
-// One picture in, PNG out: one frame through velmo, transparency carried over from the plain stretch.
+// One picture in, PNG out: one frame through velmo on the chosen backend, transparency carried over
+// from the plain stretch.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 
+#include "FrameUpscaler.h"
 #include "ImageOps.h"
 #include "Jobs.h"
 #include "OutputFile.h"
 #include "PictureSource.h"
 #include "PngIo.h"
 #include "PremultipliedAlpha.h"
-#include "StretchBlit.h"
 #include "ScalePlan.h"
-#include "UpscalePasses.h"
-#include "client/EglSession.h"
 
 namespace velmo_upscale {
 
@@ -31,20 +31,24 @@ std::string upscale_picture(const Options& options, const std::string& config_fo
     if (!options.compare_path.empty())
         compare = std::make_unique<OutputFile>(options.compare_path);
 
-    EglSession session;
-    UpscalePasses upscaler(session, options, config_folder, source.width, source.height, plan,
-                           "'" + options.input + "'");
+    std::unique_ptr<FrameUpscaler> upscaler =
+        make_frame_upscaler(options, config_folder, source.width, source.height, plan, "'" + options.input + "'");
     PngPicture picture = source.read();
     // Colour goes through velmo weighted by alpha, so the colour of invisible pixels stays out of
     // the visible edges; the comparison then shows both pictures over black.
     if (picture.has_alpha)
         premultiply_alpha(picture.image);
-    upscaler.upload(picture.image);
-    // Only the comparison needs the input on this side once the GPU has its own copy.
+    upscaler->start(picture.image, 0);
+    // The transparency is the plain stretch's; it is drawn before the input may go.
+    RgbaImage alpha_source = picture.has_alpha ? upscaler->stretched_alpha(picture.image) : RgbaImage();
+    // Only the comparison needs the input on this side once the backend has started on it.
     if (!compare)
         picture.image = RgbaImage();
     RgbaImage result;
-    upscaler.draw(result);
+    upscaler->finish([&](const uint8_t* pixels, int width, int height) {
+        result = RgbaImage(width, height);
+        std::copy(pixels, pixels + result.pixels.size(), result.pixels.begin());
+    });
     if (compare) {
         RgbaImage reference = reference_resize(picture.image, result.width, result.height, options.compare_filter);
         picture.image = RgbaImage();
@@ -52,8 +56,7 @@ std::string upscale_picture(const Options& options, const std::string& config_fo
         compare->commit();
     }
     if (picture.has_alpha)
-        unpremultiply_with_alpha_of(plain_stretch(upscaler.input_texture().name(), result.width, result.height),
-                                    result);
+        unpremultiply_with_alpha_of(alpha_source, result);
     // The samples stay in the source's colour space, so they keep its profile.
     write_png_to(output, result, picture.has_alpha, &picture.profile);
     output.commit();
@@ -67,7 +70,7 @@ std::string upscale_picture(const Options& options, const std::string& config_fo
                           (velmo_upscales(options.priority, source.width, source.height)
                                ? "upscaled"
                                : "stretched only (priority " + std::to_string(options.priority) + ")") +
-                          (passes.empty() ? "" : " in " + passes) + timing + " on " + session.renderer();
+                          (passes.empty() ? "" : " in " + passes) + timing + " on " + upscaler->backend_text();
     if (compare)
         summary += std::string("; ") + compare_filter_name(options.compare_filter) + " | velmo: " +
                    options.compare_path;

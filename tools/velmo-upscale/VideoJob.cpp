@@ -8,7 +8,7 @@
 
 #include "AnimatedWebp.h"
 #include "FramePipeline.h"
-#include "FrameSizeChange.h"
+#include "FrameUpscaler.h"
 #include "HdrProbe.h"
 #include "ImageOps.h"
 #include "InputFile.h"
@@ -20,16 +20,11 @@
 #include "Rotation.h"
 #include "ScalePlan.h"
 #include "ToolError.h"
-#include "UpscalePasses.h"
 #include "VideoReader.h"
 #include "VideoWriter.h"
-#include "client/EglSession.h"
-#include "client/PixelBufferReader.h"
 
 namespace velmo_upscale {
 namespace {
-
-using velmo_client::PixelBufferReader;
 
 std::string plural(int64_t count, const std::string& word)
 {
@@ -123,38 +118,33 @@ std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& 
 // Every frame decoded, upscaled and encoded, the other streams' packets copied as they come; the
 // first frame also drawn beside an ordinary upscale when `compare` is given. The stages overlap
 // unless `overlapped` is false; the file written is the same either way.
-void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange& sizes, VideoWriter& writer,
+void upscale_frames(const Options& options, VideoReader& reader, FrameUpscaler& upscaler, VideoWriter& writer,
                     const std::vector<int>& copied_as, OutputFile* compare, Progress& progress, bool overlapped)
 {
     const AVFormatContext* input = reader.container();
     RgbaImage frame;
-    RgbaImage reference; // the first frame resized by the compare filter
-    PixelBufferReader readback;
+    RgbaImage first; // the first frame, kept for the comparison
     FrameStages stages;
     stages.decode = [&](AVFrame& picture, int64_t& pts, const FrameStages::PacketSink& other_packets) {
         return reader.read_picture(picture, pts, other_packets);
     };
-    // Each upload waits for the context's work, the read-back of the frame before included, so
-    // velmo never draws over a texture that is still being copied.
     stages.draw = [&](const AVFrame& picture, int64_t index) {
         reader.to_rgba(picture, frame);
-        const DrawnTexture out = sizes.upscale(frame, index);
+        upscaler.start(frame, index);
         if (compare && index == 0)
-            reference = reference_resize(frame, out.width, out.height, options.compare_filter);
-        if (!readback.start(out.texture, out.width, out.height))
-            throw ToolError(kExitGpu, "cannot read velmo's output texture back");
+            first = frame;
     };
     stages.finish = [&](AVFrame& encoded, int64_t index) {
-        bool mapped = readback.finish([&](const uint8_t* pixels, int width, int height) {
+        upscaler.finish([&](const uint8_t* pixels, int width, int height) {
             writer.convert(pixels, width * 4, encoded);
             if (compare && index == 0) {
                 RgbaImage result(width, height);
                 std::copy(pixels, pixels + result.pixels.size(), result.pixels.begin());
+                RgbaImage reference = reference_resize(first, width, height, options.compare_filter);
+                first = RgbaImage();
                 write_png_to(*compare, side_by_side(reference, result, 8), false);
             }
         });
-        if (!mapped)
-            throw ToolError(kExitGpu, "cannot map velmo's output picture read back");
     };
     stages.copy = [&](AVPacket& packet) {
         int target = copied_as[static_cast<size_t>(packet.stream_index)];
@@ -172,7 +162,7 @@ void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange
 // The run's summary line.
 std::string video_summary(const Options& options, const VideoReader& reader, const VideoWriter& writer,
                           const VideoFormat& format, const ScalePlan& plan, const std::vector<int>& copied_as,
-                          const Progress& progress, const std::string& renderer, bool compared)
+                          const Progress& progress, const std::string& backend, bool compared)
 {
     const VideoInfo& info = reader.info();
     double seconds = progress.elapsed_seconds();
@@ -190,7 +180,7 @@ std::string video_summary(const Options& options, const VideoReader& reader, con
                           (velmo_upscales(options.priority, info.width, info.height)
                                ? "upscaled"
                                : "stretched only (priority " + std::to_string(options.priority) + ")") +
-                          (plan.pass_scales.size() > 1 ? " in " + passes_text(plan) : "") + " on " + renderer;
+                          (plan.pass_scales.size() > 1 ? " in " + passes_text(plan) : "") + " on " + backend;
     if (reader.damaged_packets() > 0)
         summary += ", " + plural(reader.damaged_packets(), "damaged packet") + " skipped";
     if (compared)
@@ -232,13 +222,12 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     const std::vector<int> copied_as = add_copied_streams(writer, *input, reader.video_stream_index());
     writer.start();
 
-    EglSession session;
-    UpscalePasses upscaler(session, options, config_folder, info.width, info.height, plan, "'" + options.input + "'");
+    std::unique_ptr<FrameUpscaler> upscaler =
+        make_frame_upscaler(options, config_folder, info.width, info.height, plan, "'" + options.input + "'");
     reader.keep_frame_sizes();
-    FrameSizeChange sizes(upscaler, session, options, config_folder, info.width, info.height, plan,
-                          "'" + options.input + "'");
     Progress progress(stderr, info.frame_count);
-    upscale_frames(options, reader, sizes, writer, copied_as, compare.get(), progress, stages_overlap_by_default());
+    upscale_frames(options, reader, *upscaler, writer, copied_as, compare.get(), progress,
+                   stages_overlap_by_default());
     if (progress.frames_done() == 0)
         throw ToolError(kExitInput, "no frame of '" + options.input + "' could be decoded");
     writer.finish();
@@ -254,7 +243,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
         throw ToolError(kExitInput, "'" + options.input + "' ended early (" + reader.ended_early() + "): " +
                                         plural(progress.frames_done(), "frame") + " written to '" +
                                         options.output + "'");
-    return video_summary(options, reader, writer, format, plan, copied_as, progress, session.renderer(),
+    return video_summary(options, reader, writer, format, plan, copied_as, progress, upscaler->backend_text(),
                          compare != nullptr);
 }
 

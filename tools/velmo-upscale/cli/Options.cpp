@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ToolError.h"
+#include "client/PassPlan.h"
 
 namespace velmo_upscale {
 namespace {
@@ -188,6 +189,18 @@ const OptionSpec kOptions[] = {
                             "(default: $XDG_CACHE_HOME/velmo or ~/.cache/velmo)",
      [](Parsed& p, const std::string& o, const std::string& v) {
          p.options.config_dir = non_empty(o, v, "a folder name");
+     }},
+    {"--backend", "auto|gpu|cpu", "where velmo's pass runs: gpu through velmo_process on OpenGL ES,\n"
+                                  "cpu through velmo's CPU pass on the tool's threads (no GL needed),\n"
+                                  "auto (default) the GPU on a hardware driver, the CPU on a\n"
+                                  "software rasteriser (llvmpipe, softpipe, swrast) or without EGL",
+     [](Parsed& p, const std::string& o, const std::string& v) {
+         static const std::map<std::string, Backend> kBackends = {
+             {"auto", Backend::Auto}, {"gpu", Backend::Gpu}, {"cpu", Backend::Cpu}};
+         auto backend = kBackends.find(v);
+         if (backend == kBackends.end())
+             usage_error(o + " must be auto, gpu or cpu, not '" + v + "'");
+         p.options.backend = backend->second;
      }},
     {"--codec", "NAME", "video encoder for .mp4 and .mkv: libx264 (default), libx265,\n"
                         "libsvtav1, libaom-av1, ffv1 (lossless, .mkv) or any other present",
@@ -421,10 +434,7 @@ bool scaled_size(int width, int height, float scale, int& scaled_width, int& sca
 
 bool velmo_upscales(int priority, int width, int height)
 {
-    constexpr int64_t kLargestStretchedFrame = 1024 * 576;
-    if (priority == 0 || priority == 3)
-        return false;
-    return priority == 2 || static_cast<int64_t>(width) * height > kLargestStretchedFrame;
+    return velmo_client::upscales_at(priority, width, height);
 }
 
 velmo_init_params make_init_params(const Options& options, const char* config_dir)

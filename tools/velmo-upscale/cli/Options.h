@@ -24,6 +24,10 @@ enum class Overwrite { Ask, Always, Never };
 // The libswscale filter the --compare picture is drawn with beside velmo's.
 enum class CompareFilter { Bilinear, Bicubic, Lanczos };
 
+// Where velmo's pass runs: on OpenGL ES through velmo_process, on the CPU through SR_UpscaleRGBA,
+// or chosen from the OpenGL ES renderer.
+enum class Backend { Auto, Gpu, Cpu };
+
 // What happens to interlaced video: bwdif makes it progressive, one picture per frame or per field,
 // or it stays woven.
 enum class DeinterlaceMode { Auto, Fields, Off };
@@ -47,6 +51,7 @@ struct Options : velmo_client::Settings {
     bool verbose = false;     // let velmo's own log lines through
     EncoderRequest encoder;
     DeinterlaceMode deinterlace = DeinterlaceMode::Auto;
+    Backend backend = Backend::Auto;
 
     bool show_help = false;
     bool show_version = false;

@@ -19,9 +19,12 @@ struct ScalePlan {
 
 // --scale S: each side times S, truncated (S up to 2 is a single pass given S itself).
 // --width W or --height H: that side exactly, the other in proportion, rounded down; both: the
-// largest such size inside W x H. Above 2x, passes of exactly 2 come first and one pass of at most
-// 2 ends on the exact size (4 = 2 x 2, 3 = 2 x 1.5). Throws ToolError(kExitUsage) when the size
-// leaves nothing to draw or cannot be drawn exactly.
+// largest such size inside W x H. The passes follow the player-side pass plan: above 2x, passes of
+// exactly 2 come first and one pass of at most 2 ends on the exact size (4 = 2 x 2, 3 = 2 x 1.5).
+// Throws ToolError(kExitUsage) when the size leaves nothing to draw or cannot be drawn exactly.
 ScalePlan plan_scale(const Options& options, int width, int height, const std::string& what);
+
+// "2 velmo passes (2 x 1.5)" for the summary; empty for a single pass.
+std::string passes_text(const ScalePlan& plan);
 
 } // namespace velmo_upscale

@@ -1,9 +1,8 @@
 // The pass chain: each pass's output texture is the next pass's input.
 #include "UpscalePasses.h"
 
-#include <cstdio>
-
 #include "ToolError.h"
+#include "client/PassPlan.h"
 
 namespace velmo_upscale {
 
@@ -20,17 +19,14 @@ UpscalePasses::UpscalePasses(const EglSession& session, const Options& options, 
         throw ToolError(kExitUsage, "the output would be " + std::to_string(plan.width) + "x" +
                                         std::to_string(plan.height) + "; " + limit_text +
                                         ": ask for a smaller size");
-    // Each pass's unsharp mask would sharpen the last one's again: the passes before the last draw
-    // with sharpness 0, and the sharpening asked for is applied once, at the output size.
-    Options unsharpened = options;
-    unsharpened.level = 0;
-    unsharpened.sharpness = 0.0f;
     int w = width;
     int h = height;
     for (size_t i = 0; i < plan.pass_scales.size(); ++i) {
-        bool last = i + 1 == plan.pass_scales.size();
-        _passes.push_back(std::make_unique<VelmoUpscaler>(last ? options : unsharpened, config_folder, w, h,
-                                                          plan.pass_scales[i]));
+        Options pass_options = options;
+        static_cast<velmo_client::Settings&>(pass_options) =
+            velmo_client::pass_settings(options, i, plan.pass_scales.size());
+        _passes.push_back(
+            std::make_unique<VelmoUpscaler>(pass_options, config_folder, w, h, plan.pass_scales[i]));
         w = _passes.back()->output_width();
         h = _passes.back()->output_height();
     }
@@ -64,19 +60,6 @@ DrawnTexture UpscalePasses::draw_texture()
     for (const auto& pass : _passes)
         out = pass->draw_texture(out.texture);
     return out;
-}
-
-std::string passes_text(const ScalePlan& plan)
-{
-    if (plan.pass_scales.size() < 2)
-        return "";
-    std::string text = std::to_string(plan.pass_scales.size()) + " velmo passes (";
-    for (size_t i = 0; i < plan.pass_scales.size(); ++i) {
-        char number[32];
-        std::snprintf(number, sizeof number, "%s%.4g", i ? " x " : "", static_cast<double>(plan.pass_scales[i]));
-        text += number;
-    }
-    return text + ")";
 }
 
 } // namespace velmo_upscale

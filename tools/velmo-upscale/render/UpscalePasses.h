@@ -47,7 +47,4 @@ private:
     TextureReader _reader;
 };
 
-// "2 velmo passes (2 x 1.5)" for the summary; empty for a single pass.
-std::string passes_text(const ScalePlan& plan);
-
 } // namespace velmo_upscale
