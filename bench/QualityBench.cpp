@@ -3,10 +3,11 @@
 // and `unsharp` (the sharpened peers a user would otherwise pick), and prints Markdown tables of
 // each method's sharpness, butteraugli, SSIMULACRA, PSNR and SSIM against the originals: the means
 // per factor, then a few methods photograph by photograph. By 4, velmo runs in two passes as
-// velmo-upscale runs them. The peers' strengths are chosen first: those whose mean x2 sharpness
-// meets velmo's default's, printed beside a few other strengths. With --zoom it also writes
-// magnified crops of the first two photographs' centres (original, Lanczos and velmo's default side
-// by side, x2, a row for each), with --zoom-peer the same with Lanczos + cas in Lanczos's place.
+// velmo-upscale runs them; velmo's default is drawn by its CPU pass too. The peers' strengths are
+// chosen first: those whose mean x2 sharpness meets velmo's default's, printed beside a few other
+// strengths. With --zoom it also writes magnified crops of the first two photographs' centres
+// (original, Lanczos and velmo's default side by side, x2, a row for each), with --zoom-peer the
+// same with Lanczos + cas in Lanczos's place.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +38,8 @@ extern "C" {
 #include "VelmoLog.h"
 #include "VelmoUpscaler.h"
 #include "ZoomSheet.h"
+#include "client/BandThreads.h"
+#include "client/CpuPasses.h"
 #include "client/EglSession.h"
 
 using namespace velmo_upscale;
@@ -52,6 +55,7 @@ struct Method {
     int level = 0;                  // velmo's sr_level (0: custom sharpness 0)
     bool smooth = false;
     bool sharpen_each_pass = false; // by 4: two velmo instances that each sharpen
+    bool cpu = false;               // velmo's CPU pass (SR_UpscaleRGBA) instead of the GPU
     bool per_photo = false;         // a column of the per-photograph tables
 };
 
@@ -108,6 +112,9 @@ std::vector<Method> methods(const PeerStrengths& peers, bool by_four)
             list.push_back(velmo(std::string(names[level]) + (smooth ? " + smoothing" : ""), level, smooth,
                                  !smooth && level != 1));
     }
+    // velmo's default drawn by its CPU pass, through the passes velmo-upscale's CPU backend runs.
+    list.push_back(velmo(std::string(names[2]) + ", CPU pass", 2, false, false));
+    list.back().cpu = true;
     // By 4 velmo-upscale sharpens in its last pass only; the old way, sharpening in both, beside it.
     if (by_four) {
         list.push_back(velmo(std::string(names[2]) + ", sharpened in both passes", 2, false, false));
@@ -193,6 +200,21 @@ RgbaImage velmo_by_four(const Method& method, const RgbaImage& small, const EglS
     return result;
 }
 
+// velmo's CPU pass through velmo-upscale's pass plan: one pass up to 2x, two passes of 2x for 4x
+// with sharpening in the last only.
+RgbaImage velmo_on_cpu(const Method& method, const RgbaImage& small, float scale, BandThreads& threads)
+{
+    Options options = velmo_options(method);
+    options.scale = scale;
+    ScalePlan plan = plan_scale(options, small.width, small.height, "photograph");
+    CpuPasses passes(options, small.width, small.height, plan.pass_scales);
+    RgbaImage result(passes.output_width(), passes.output_height());
+    if (!passes.valid() || !passes.draw(small.pixels.data(), small.width * 4, result.pixels.data(), result.width * 4,
+                                        threads))
+        throw std::runtime_error("velmo's CPU pass refused the photograph");
+    return result;
+}
+
 struct Factor {
     const char* label;
     float scale;
@@ -208,12 +230,16 @@ const Factor kFactors[] = {{"x2", 2.0f, ""},
 RgbaImage upscale(const Method& method, const RgbaImage& small, int width, int height, float scale,
                   const EglSession& session, const std::string& config)
 {
+    // Every picture comes out the same on any number of threads; one keeps the machine free.
+    static BandThreads threads(1);
     RgbaImage result;
     if (method.sws_flags != 0) {
         result = sws_scale_rgb(small, width, height, method.sws_flags);
         return method.sharpening.empty() ? result : sharpen_channels(result, method.sharpening);
     }
-    if (scale == 4.0f) {
+    if (method.cpu) {
+        result = velmo_on_cpu(method, small, scale, threads);
+    } else if (scale == 4.0f) {
         result = velmo_by_four(method, small, session, config);
     } else {
         VelmoUpscaler upscaler(velmo_options(method), config, small.width, small.height, scale);
@@ -386,7 +412,7 @@ void run_photograph(const RgbaImage& original, const PeerStrengths& peers, const
                 lanczos = std::move(result);
             else if (method.sharpening == cas_filter(peers.cas))
                 with_cas = std::move(result);
-            else if (method.sws_flags == 0 && method.level == 2 && !method.smooth)
+            else if (method.sws_flags == 0 && method.level == 2 && !method.smooth && !method.cpu)
                 velmo_default = std::move(result);
         }
         if (zoom && factor.scale == 2.0f) {

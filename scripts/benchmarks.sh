@@ -37,7 +37,7 @@ photos=(Manuscript Portrait Speaker BoardText Colosseum Grey EveningGlow BytheWa
 photo_files=()
 for name in "${photos[@]}"; do photo_files+=("bench/photos/$name.png"); done
 
-echo "benchmarks: picture quality (${#photos[@]} photographs, 3 factors, 15 methods)" >&2
+echo "benchmarks: picture quality (${#photos[@]} photographs, 3 factors, 16 methods)" >&2
 "$build_dir/bench/velmo_quality_bench" --zoom docs/zoom-crop.png --zoom-peer docs/zoom-cas.png "${photo_files[@]}" \
   >"$work/quality.txt"
 renderer=$(sed -n 's/^GL renderer: //p' "$work/quality.txt")
