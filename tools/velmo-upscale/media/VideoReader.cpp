@@ -353,9 +353,12 @@ void VideoReader::convert(const AVFrame& source, RgbaImage& frame)
     const int width = _own_sizes ? source.width : sideways ? _info.height : _info.width;
     const int height = _own_sizes ? source.height : sideways ? _info.width : _info.height;
     auto format = static_cast<AVPixelFormat>(source.format);
+    // Full chroma interpolation takes libswscale's exact YUV-to-RGB path: without it, accurate
+    // rounding into packed RGB maps limited-range levels about 2 codes too dark (luma 70 to 68).
     SwsContext* scaler = sws_getCachedContext(_scaler.release(), source.width, source.height, format, width,
-                                              height, AV_PIX_FMT_RGBA, SWS_BICUBIC | SWS_ACCURATE_RND,
-                                              nullptr, nullptr, nullptr);
+                                              height, AV_PIX_FMT_RGBA,
+                                              SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+                                              nullptr, nullptr);
     _scaler.reset(scaler);
     if (!scaler)
         throw ToolError(kExitInput, "'" + _path + "': cannot convert " +
