@@ -85,6 +85,7 @@ VideoFormat output_format(const Options& options, const VideoReader& reader, con
     format.display_matrix = info.display_matrix;
     format.bit_depth = info.bit_depth;
     format.chroma = info.chroma;
+    format.rgb = info.rgb;
     format.mastering_display = info.mastering_display;
     format.content_light = info.content_light;
     // HDR10 encoders put this metadata into the video itself; many containers never repeat it.

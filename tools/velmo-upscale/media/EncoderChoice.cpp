@@ -10,6 +10,7 @@ extern "C" {
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
+#include <vector>
 
 #include "ToolError.h"
 
@@ -150,13 +151,31 @@ AVPixelFormat pixel_format_for(const AVCodec* codec, int width, int height, int 
     return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, planar_yuv(kept, kept_depth(bit_depth)), 0, nullptr);
 }
 
-// "libx264 cannot write 12-bit 4:4:4 video; written 10-bit 4:2:0", naming only what was lost.
-std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth, ChromaFormat chroma)
+// The RGB format of the input's depth that the encoder takes, AV_PIX_FMT_NONE when it takes none:
+// packed before planar, as FFmpeg's own encoders of RGB prefer.
+AVPixelFormat rgb_format_for(const AVCodec* codec, int bit_depth)
+{
+    std::vector<AVPixelFormat> candidates = {AV_PIX_FMT_BGR0, AV_PIX_FMT_GBRP};
+    if (bit_depth > 8)
+        candidates = {kept_depth(bit_depth) == 10 ? AV_PIX_FMT_GBRP10 : AV_PIX_FMT_GBRP12, AV_PIX_FMT_GBRP16};
+    if (!codec->pix_fmts)
+        return AV_PIX_FMT_NONE;
+    for (AVPixelFormat format : candidates)
+        if (takes(codec, format))
+            return format;
+    return AV_PIX_FMT_NONE;
+}
+
+// "libx264 cannot write 12-bit 4:4:4 video; written 10-bit 4:2:0", naming only what was lost; an RGB
+// input written as 4:4:4 YUV loses nothing a player shows.
+std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth, ChromaFormat chroma, bool rgb)
 {
     // Measured against the input's own layout: 4:2:0 written at an odd size loses nothing of a
     // 4:2:0 input, although 4:4:4 was asked for there.
     ChromaFormat kept = kept_chroma(chroma, 2, 2);
-    ChromaFormat written_chroma = chroma_format_of(written);
+    const AVPixFmtDescriptor* written_layout = av_pix_fmt_desc_get(written);
+    ChromaFormat written_chroma =
+        written_layout && (written_layout->flags & AV_PIX_FMT_FLAG_RGB) ? ChromaFormat{0, 0} : chroma_format_of(written);
     int written_depth = depth_of(written);
     std::string lost;
     std::string instead;
@@ -165,7 +184,7 @@ std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth
         instead = std::to_string(written_depth) + "-bit";
     }
     if (written_chroma.shift_x > kept.shift_x || written_chroma.shift_y > kept.shift_y) {
-        lost += (lost.empty() ? "" : " ") + chroma_text(kept);
+        lost += (lost.empty() ? "" : " ") + (rgb ? std::string("RGB") : chroma_text(kept));
         instead += (instead.empty() ? "" : " ") + chroma_text(written_chroma);
     }
     if (lost.empty())
@@ -176,7 +195,7 @@ std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth
 } // namespace
 
 EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat* container, int width, int height,
-                             int bit_depth, ChromaFormat chroma)
+                             int bit_depth, ChromaFormat chroma, bool rgb)
 {
     EncoderChoice choice;
     if (!container) {
@@ -206,10 +225,12 @@ EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat
     if (!request.preset.empty())
         check_preset(choice.codec, request.preset);
 
-    choice.pixel_format = pixel_format_for(choice.codec, width, height, bit_depth, chroma);
+    choice.pixel_format = rgb && container ? rgb_format_for(choice.codec, bit_depth) : AV_PIX_FMT_NONE;
+    if (choice.pixel_format == AV_PIX_FMT_NONE)
+        choice.pixel_format = pixel_format_for(choice.codec, width, height, bit_depth, chroma);
     if (choice.pixel_format == AV_PIX_FMT_NONE)
         choice.pixel_format = AV_PIX_FMT_YUV420P;
-    choice.downgrade = reduction(choice.codec, choice.pixel_format, bit_depth, chroma);
+    choice.downgrade = reduction(choice.codec, choice.pixel_format, bit_depth, chroma, rgb);
 
     std::string name = choice.codec->name;
     std::string crf = request.crf;

@@ -184,6 +184,8 @@ void VideoReader::describe_video(const AVCodec& codec)
     _info.color.matrix = parameters->color_space != AVCOL_SPC_UNSPECIFIED && parameters->color_space != AVCOL_SPC_RGB
                              ? parameters->color_space
                              : (parameters->height < 720 ? AVCOL_SPC_SMPTE170M : AVCOL_SPC_BT709);
+    _info.color.matrix_stated =
+        parameters->color_space != AVCOL_SPC_UNSPECIFIED && parameters->color_space != AVCOL_SPC_RGB;
     _info.color.primaries = parameters->color_primaries;
     _info.sample_aspect_ratio = av_guess_sample_aspect_ratio(_format, stream, nullptr);
     _info.color.transfer = parameters->color_trc;
@@ -196,7 +198,9 @@ void VideoReader::describe_video(const AVCodec& codec)
         _info.color.range = AVCOL_RANGE_JPEG;
     if (const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format))
         _info.bit_depth = descriptor->comp[0].depth;
-    _info.chroma = chroma_format_of(format);
+    const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(format);
+    _info.rgb = layout && (layout->flags & AV_PIX_FMT_FLAG_RGB);
+    _info.chroma = _info.rgb ? ChromaFormat{0, 0} : chroma_format_of(format);
     auto side_data = [stream](AVPacketSideDataType type, std::vector<uint8_t>& copy) {
         size_t size = 0;
         const uint8_t* data = av_stream_get_side_data(stream, type, &size);

@@ -28,7 +28,8 @@ struct VideoInfo {
     AVRational sample_aspect_ratio{0, 1}; // 0/1 when unknown
     std::vector<uint8_t> display_matrix;   // the rotation a player applies; empty when none
     int bit_depth = 8;                     // bits per sample as stored
-    ChromaFormat chroma;                   // chroma subsampling as stored (4:2:0 for RGB)
+    ChromaFormat chroma;                   // chroma subsampling as stored (4:4:4 for RGB)
+    bool rgb = false;                      // stored as RGB rather than YUV
     std::vector<uint8_t> mastering_display; // HDR side data of the stream; empty when none
     std::vector<uint8_t> content_light;
     std::string codec_name;

@@ -47,6 +47,12 @@ void add_side_data(AVStream* stream, AVPacketSideDataType type, const std::vecto
     std::memcpy(copy, data.data(), data.size());
 }
 
+bool is_rgb(AVPixelFormat format)
+{
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    return descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_RGB);
+}
+
 long scaled(AVRational value, double unit)
 {
     return std::lround(av_q2d(value) * unit);
@@ -154,7 +160,7 @@ void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& reques
         _container->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
 
     EncoderChoice choice = choose_encoder(request, kind == OutputKind::Y4m ? nullptr : _container->oformat,
-                                          format.width, format.height, format.bit_depth, format.chroma);
+                                          format.width, format.height, format.bit_depth, format.chroma, format.rgb);
     _downgrade = choice.downgrade;
     open_encoder(format, request, choice);
     add_video_stream(format);
@@ -175,10 +181,19 @@ void VideoWriter::configure_encoder(const VideoFormat& format, AVPixelFormat pix
     encoder.framerate = format.frame_rate;
     // Y4M states a frame rate and no timestamps: its time base is one frame.
     encoder.time_base = kind == OutputKind::Y4m ? av_inv_q(format.frame_rate) : format.time_base;
-    encoder.colorspace = format.color.matrix;
     encoder.color_primaries = format.color.primaries;
     encoder.color_trc = format.color.transfer;
-    encoder.color_range = full_range ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    // Names only the matrix the input states: an untagged input gives an untagged output, which
+    // players read as they read the input. RGB is full range by nature.
+    if (is_rgb(pixel_format)) {
+        encoder.colorspace = AVCOL_SPC_RGB;
+        encoder.color_range = AVCOL_RANGE_JPEG;
+    } else {
+        encoder.colorspace = format.color.matrix_stated ? format.color.matrix : AVCOL_SPC_UNSPECIFIED;
+        encoder.color_range = full_range ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    }
+    // Frames drawn by velmo are whole pictures.
+    encoder.field_order = AV_FIELD_PROGRESSIVE;
     encoder.thread_count = 0;
     if (_container->oformat->flags & AVFMT_GLOBALHEADER)
         encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;

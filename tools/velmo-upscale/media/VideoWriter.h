@@ -32,6 +32,8 @@ struct VideoFormat {
     int bit_depth = 8;
     // The input's chroma layout, kept where the encoder takes it.
     ChromaFormat chroma;
+    // An RGB input, kept RGB where the encoder takes it.
+    bool rgb = false;
     // HDR side data as FFmpeg stores it (AVMasteringDisplayMetadata, AVContentLightMetadata);
     // empty when the input has none.
     std::vector<uint8_t> mastering_display;
