@@ -44,6 +44,13 @@ std::string described(const AVStream& stream)
     return text;
 }
 
+std::string frame_rate_text(AVRational rate)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", av_q2d(rate));
+    return text;
+}
+
 void note(const std::string& text)
 {
     std::fprintf(stderr, "velmo-upscale: note: %s\n", text.c_str());
@@ -79,6 +86,8 @@ VideoFormat output_format(const Options& options, const VideoReader& reader, con
     format.width = plan.width;
     format.height = plan.height;
     format.time_base = info.time_base;
+    if (reader.container()->start_time != AV_NOPTS_VALUE)
+        format.start_time = reader.container()->start_time;
     format.frame_rate = info.frame_rate;
     format.color = info.color;
     format.sample_aspect_ratio = info.sample_aspect_ratio;
@@ -237,6 +246,10 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     if (progress.frames_done() == 0)
         throw ToolError(kExitInput, "no frame of '" + options.input + "' could be decoded");
     writer.finish();
+    if (writer.frames_repeated() > 0 || writer.frames_dropped() > 0)
+        note("Y4M holds a constant " + frame_rate_text(format.frame_rate) + " fps: " +
+             plural(writer.frames_repeated(), "frame") + " repeated to fill gaps in the input's timing, " +
+             plural(writer.frames_dropped(), "frame") + " dropped where two fell in one frame's time");
     // A pipe or standard output cannot be read back; what they miss was named as streams were added.
     if (output.replaces_file()) {
         for (const std::string& item : items_left_out(*input, copied_as, output.write_path()))

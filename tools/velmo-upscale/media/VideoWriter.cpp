@@ -151,6 +151,11 @@ VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFo
 void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& request)
 {
     const OutputKind kind = _kind;
+    _time_base = format.time_base;
+    _start_time = format.start_time;
+    _held.reset(av_frame_alloc());
+    if (!_held)
+        throw std::bad_alloc();
     const char* muxer = muxer_for(kind);
     int result = avformat_alloc_output_context2(&_container, nullptr, muxer, file_url(_path).c_str());
     if (result < 0 || !_container)
@@ -346,8 +351,9 @@ void VideoWriter::keep_items_of(const AVFormatContext& input, const AVStream& vi
             throw std::bad_alloc();
         chapter->id = source.id;
         chapter->time_base = source.time_base;
-        chapter->start = source.start;
-        chapter->end = source.end;
+        int64_t shift = av_rescale_q(_start_time, AV_TIME_BASE_Q, source.time_base);
+        chapter->start = source.start - shift;
+        chapter->end = source.end - shift;
         auto** chapters = static_cast<AVChapter**>(
             av_realloc_array(_container->chapters, _container->nb_chapters + 1, sizeof(AVChapter*)));
         if (!chapters) {
@@ -412,9 +418,31 @@ void VideoWriter::convert(const uint8_t* pixels, int stride, AVFrame& frame)
 
 void VideoWriter::write_frame(AVFrame& frame, int64_t pts)
 {
-    frame.pts = _kind == OutputKind::Y4m ? _frames_in : pts;
-    encode(&frame);
+    pts -= av_rescale_q(_start_time, AV_TIME_BASE_Q, _time_base);
     ++_frames_in;
+    if (_kind == OutputKind::Y4m) {
+        write_at_constant_rate(frame, av_rescale_q(pts, _time_base, _encoder->time_base));
+        return;
+    }
+    frame.pts = pts;
+    encode(&frame);
+}
+
+void VideoWriter::write_at_constant_rate(AVFrame& frame, int64_t slot)
+{
+    if (_slots > 0 && slot < _slots) {
+        ++_dropped;
+        return;
+    }
+    for (; _held->buf[0] && _slots < slot; ++_repeated) {
+        _held->pts = _slots++;
+        encode(_held.get());
+    }
+    frame.pts = _slots++;
+    encode(&frame);
+    av_frame_unref(_held.get());
+    if (av_frame_ref(_held.get(), &frame) < 0)
+        throw std::bad_alloc();
 }
 
 void VideoWriter::write_copied_packet(AVPacket& packet, int stream_index, AVRational time_base)
@@ -433,6 +461,11 @@ void VideoWriter::write_copied_packet(AVPacket& packet, int stream_index, AVRati
 
 void VideoWriter::write_packet(AVPacket& packet, int stream_index, AVRational time_base)
 {
+    int64_t shift = av_rescale_q(_start_time, AV_TIME_BASE_Q, time_base);
+    if (packet.pts != AV_NOPTS_VALUE)
+        packet.pts -= shift;
+    if (packet.dts != AV_NOPTS_VALUE)
+        packet.dts -= shift;
     packet.stream_index = stream_index;
     packet.pos = -1;
     av_packet_rescale_ts(&packet, time_base, _container->streams[stream_index]->time_base);

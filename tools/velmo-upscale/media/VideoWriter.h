@@ -22,6 +22,9 @@ struct VideoFormat {
     int width = 0;
     int height = 0;
     AVRational time_base{1, 25}; // frame timestamps count in it
+    // The input's start in AV_TIME_BASE units: the output starts at 0 as ffmpeg's do, every
+    // stream and chapter moved by as much, so that they stay in step.
+    int64_t start_time = 0;
     AVRational frame_rate{25, 1};
     VideoColor color;
     // Upscaling keeps the picture's proportions, so the pixel shape and the rotation a player
@@ -68,7 +71,9 @@ public:
     // Opens the file and writes the header; throws ToolError(kExitOutput).
     void start();
     // Encodes one frame of the format's size; `pts` counts in the format's time base. A Y4M file
-    // has no timestamps, so there the frames simply follow each other.
+    // has a constant rate and no timestamps: each frame takes the frame slot its time falls in, a
+    // gap holds the frame before it (repeated) and a frame whose slot is taken is dropped, as
+    // ffmpeg does for constant-rate outputs.
     void write_frame(const RgbaImage& frame, int64_t pts);
     // The same in two steps, which may run on two threads at once (for different frames):
     // convert() turns an RGBA picture of the format's size, rows `stride` bytes apart, into
@@ -88,6 +93,9 @@ public:
     // The container's name for messages: "MP4", "MKV" or "Y4M".
     const char* format_name() const;
     int64_t frames_written() const { return _frames_in; }
+    // Y4M frames repeated to fill gaps, and frames dropped, to keep the constant rate.
+    int64_t frames_repeated() const { return _repeated; }
+    int64_t frames_dropped() const { return _dropped; }
 
 private:
     void set_up(const VideoFormat& format, const EncoderRequest& request);
@@ -98,6 +106,7 @@ private:
     void add_video_stream(const VideoFormat& format);
     void set_up_conversion(const VideoFormat& format, AVPixelFormat pixel_format);
     void encode(const AVFrame* frame);
+    void write_at_constant_rate(AVFrame& frame, int64_t slot);
     void write_packet(AVPacket& packet, int stream_index, AVRational time_base);
     [[noreturn]] void fail(const std::string& what, int code) const;
 
@@ -113,6 +122,12 @@ private:
     bool _started = false;
     bool _finished = false;
     int64_t _frames_in = 0;
+    AVRational _time_base{1, 25}; // of the frames handed in
+    int64_t _start_time = 0;      // AV_TIME_BASE units
+    int64_t _slots = 0;           // Y4M frames written, repeats included
+    int64_t _repeated = 0;
+    int64_t _dropped = 0;
+    FramePtr _held; // the last Y4M frame, repeated over a gap
     std::string _downgrade;
     std::map<int, std::unique_ptr<SubtitleConverter>> _subtitle_converters; // by output stream
 };
