@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "AlphaPlanes.h"
 #include "FramePipeline.h"
 #include "FrameSizeChange.h"
 #include "HdrProbe.h"
@@ -95,6 +96,7 @@ VideoFormat output_format(const Options& options, const VideoReader& reader, con
     format.bit_depth = info.bit_depth;
     format.chroma = info.chroma;
     format.rgb = info.rgb;
+    format.alpha = info.alpha;
     format.mastering_display = info.mastering_display;
     format.content_light = info.content_light;
     // HDR10 encoders put this metadata into the video itself; many containers never repeat it.
@@ -130,11 +132,15 @@ std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& 
 }
 
 // Every frame decoded, upscaled and encoded, the other streams' packets copied as they come; the
-// first frame also drawn beside an ordinary upscale when `compare` is given. The stages overlap
-// unless `overlapped` is false; the file written is the same either way.
+// first frame also drawn beside an ordinary upscale when `compare` is given, and each frame's
+// transparency carried beside velmo's drawing when the writer keeps it. The stages overlap unless
+// `overlapped` is false; the file written is the same either way.
 void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange& sizes, VideoWriter& writer,
                     const std::vector<int>& copied_as, OutputFile* compare, Progress& progress, bool overlapped)
 {
+    std::unique_ptr<AlphaPlanes> alpha;
+    if (writer.keeps_alpha())
+        alpha = std::make_unique<AlphaPlanes>(writer.width(), writer.height());
     const AVFormatContext* input = reader.container();
     RgbaImage frame;
     RgbaImage reference; // the first frame resized by the compare filter
@@ -148,6 +154,8 @@ void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange
     stages.draw = [&](const AVFrame& picture, int64_t index) {
         reader.to_rgba(picture, frame);
         const DrawnTexture out = sizes.upscale(frame, index);
+        if (alpha)
+            alpha->keep(frame, index);
         if (compare && index == 0)
             reference = reference_resize(frame, out.width, out.height, options.compare_filter);
         if (!readback.start(out.texture, out.width, out.height))
@@ -155,7 +163,10 @@ void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange
     };
     stages.finish = [&](AVFrame& encoded, int64_t index) {
         bool mapped = readback.finish([&](const uint8_t* pixels, int width, int height) {
-            writer.convert(pixels, width * 4, encoded);
+            if (alpha)
+                writer.convert(alpha->apply(pixels, width * 4, index), width * 4, encoded);
+            else
+                writer.convert(pixels, width * 4, encoded);
             if (compare && index == 0) {
                 RgbaImage result(width, height);
                 std::copy(pixels, pixels + result.pixels.size(), result.pixels.begin());
@@ -232,6 +243,9 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     VideoWriter writer(output.write_path(), options.output_kind, format, options.encoder, options.output);
     if (!writer.downgrade().empty())
         note(writer.downgrade());
+    if (info.alpha && !writer.keeps_alpha())
+        note("the video's transparency is left out: " + writer.encoder_description() + " in " + writer.format_name() +
+             " has no alpha channel (--codec ffv1 into .mkv keeps it)");
     const AVFormatContext* input = reader.container();
     const std::vector<int> copied_as = add_copied_streams(writer, *input, reader.video_stream_index());
     writer.start();

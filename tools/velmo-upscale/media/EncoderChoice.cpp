@@ -166,6 +166,24 @@ AVPixelFormat rgb_format_for(const AVCodec* codec, int bit_depth)
     return AV_PIX_FMT_NONE;
 }
 
+// The same layout with an alpha plane; AV_PIX_FMT_NONE where FFmpeg has none.
+AVPixelFormat with_alpha(AVPixelFormat format)
+{
+    static const std::pair<AVPixelFormat, AVPixelFormat> kPairs[] = {
+        {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVA420P},       {AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUVA422P},
+        {AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUVA444P},       {AV_PIX_FMT_YUV420P10, AV_PIX_FMT_YUVA420P10},
+        {AV_PIX_FMT_YUV422P10, AV_PIX_FMT_YUVA422P10},   {AV_PIX_FMT_YUV444P10, AV_PIX_FMT_YUVA444P10},
+        {AV_PIX_FMT_YUV422P12, AV_PIX_FMT_YUVA422P12},   {AV_PIX_FMT_YUV444P12, AV_PIX_FMT_YUVA444P12},
+        {AV_PIX_FMT_BGR0, AV_PIX_FMT_BGRA},              {AV_PIX_FMT_GBRP, AV_PIX_FMT_GBRAP},
+        {AV_PIX_FMT_GBRP10, AV_PIX_FMT_GBRAP10},         {AV_PIX_FMT_GBRP12, AV_PIX_FMT_GBRAP12},
+        {AV_PIX_FMT_GBRP16, AV_PIX_FMT_GBRAP16},
+    };
+    for (const auto& [plain, alpha] : kPairs)
+        if (plain == format)
+            return alpha;
+    return AV_PIX_FMT_NONE;
+}
+
 // "libx264 cannot write 12-bit 4:4:4 video; written 10-bit 4:2:0", naming only what was lost; an RGB
 // input written as 4:4:4 YUV loses nothing a player shows.
 std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth, ChromaFormat chroma, bool rgb)
@@ -195,7 +213,7 @@ std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth
 } // namespace
 
 EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat* container, int width, int height,
-                             int bit_depth, ChromaFormat chroma, bool rgb)
+                             int bit_depth, ChromaFormat chroma, bool rgb, bool alpha)
 {
     EncoderChoice choice;
     if (!container) {
@@ -230,6 +248,9 @@ EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat
         choice.pixel_format = pixel_format_for(choice.codec, width, height, bit_depth, chroma);
     if (choice.pixel_format == AV_PIX_FMT_NONE)
         choice.pixel_format = AV_PIX_FMT_YUV420P;
+    AVPixelFormat with_transparency = with_alpha(choice.pixel_format);
+    if (alpha && container && with_transparency != AV_PIX_FMT_NONE && takes(choice.codec, with_transparency))
+        choice.pixel_format = with_transparency;
     choice.downgrade = reduction(choice.codec, choice.pixel_format, bit_depth, chroma, rgb);
 
     std::string name = choice.codec->name;

@@ -200,6 +200,7 @@ void VideoReader::describe_video(const AVCodec& codec)
         _info.bit_depth = descriptor->comp[0].depth;
     const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(format);
     _info.rgb = layout && (layout->flags & AV_PIX_FMT_FLAG_RGB);
+    _info.alpha = layout && (layout->flags & AV_PIX_FMT_FLAG_ALPHA);
     _info.chroma = _info.rgb ? ChromaFormat{0, 0} : chroma_format_of(format);
     auto side_data = [stream](AVPacketSideDataType type, std::vector<uint8_t>& copy) {
         size_t size = 0;

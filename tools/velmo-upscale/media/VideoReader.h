@@ -30,6 +30,7 @@ struct VideoInfo {
     int bit_depth = 8;                     // bits per sample as stored
     ChromaFormat chroma;                   // chroma subsampling as stored (4:4:4 for RGB)
     bool rgb = false;                      // stored as RGB rather than YUV
+    bool alpha = false;                    // with a transparency channel
     std::vector<uint8_t> mastering_display; // HDR side data of the stream; empty when none
     std::vector<uint8_t> content_light;
     std::string codec_name;

@@ -165,7 +165,8 @@ void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& reques
         _container->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
 
     EncoderChoice choice = choose_encoder(request, kind == OutputKind::Y4m ? nullptr : _container->oformat,
-                                          format.width, format.height, format.bit_depth, format.chroma, format.rgb);
+                                          format.width, format.height, format.bit_depth, format.chroma, format.rgb,
+                                          format.alpha);
     _downgrade = choice.downgrade;
     open_encoder(format, request, choice);
     add_video_stream(format);
@@ -518,6 +519,12 @@ const char* VideoWriter::format_name() const
     default:
         return "MP4";
     }
+}
+
+bool VideoWriter::keeps_alpha() const
+{
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(_encoder->pix_fmt);
+    return descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA);
 }
 
 std::string VideoWriter::encoder_description() const

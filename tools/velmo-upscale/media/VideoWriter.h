@@ -37,6 +37,8 @@ struct VideoFormat {
     ChromaFormat chroma;
     // An RGB input, kept RGB where the encoder takes it.
     bool rgb = false;
+    // An input with transparency, kept where the container and encoder take it.
+    bool alpha = false;
     // HDR side data as FFmpeg stores it (AVMasteringDisplayMetadata, AVContentLightMetadata);
     // empty when the input has none.
     std::vector<uint8_t> mastering_display;
@@ -90,6 +92,10 @@ public:
     std::string encoder_description() const;
     // Empty, or what the encoder could not keep of the input ("libx264 cannot write 10-bit ...").
     const std::string& downgrade() const { return _downgrade; }
+    int width() const { return _encoder->width; }
+    int height() const { return _encoder->height; }
+    // Whether the frames' alpha is encoded.
+    bool keeps_alpha() const;
     // The container's name for messages: "MP4", "MKV" or "Y4M".
     const char* format_name() const;
     int64_t frames_written() const { return _frames_in; }
