@@ -38,9 +38,9 @@ struct ClipCase {
     std::string input;       // file name, its extension choosing the container
     std::string make;        // ffmpeg arguments that write the input, before its name
     std::string output;      // file name of both outputs
-    std::string tool;        // velmo-upscale arguments besides --priority 0, the input and output
+    std::string tool;        // velmo-upscale's size and encoder; --priority 0, input and output added
     std::string encoder;     // ffmpeg's output arguments: the same encoder as the tool's
-    std::string scale;       // options of ffmpeg's scale filter besides the size and filter
+    std::string scale;       // ffmpeg's scale filter: the same size, flags=bilinear added
     std::vector<NamedDifference> named;
 };
 
@@ -69,6 +69,9 @@ std::string source(int width, int height, int frames)
 }
 
 const std::string kPlainClip = source(64, 48, 5);
+const std::string kBigger = "--scale 1.5";
+const std::string kBiggerScale = "iw*3/2:ih*3/2";
+const std::string kX264 = "-c:v libx264 -crf 18 -preset medium";
 
 std::vector<ClipCase> clip_cases()
 {
@@ -79,41 +82,44 @@ std::vector<ClipCase> clip_cases()
              filters(yuv_quadrants("yuv420p", 1) +
                      ",setparams=range=tv:colorspace=bt709:color_primaries=bt709:color_trc=bt709") +
              " -c:v ffv1",
-         "out.mkv", "--codec ffv1", ffv1, "", {}},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}},
         {"untagged_bt601_420_x264", "in.mp4", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v libx264 -crf 0",
-         "out.mp4", "", "-c:v libx264 -crf 18 -preset medium", "", {}},
+         "out.mp4", kBigger, kX264, kBiggerScale, {}},
         {"pc_bt601_422_sar", "in.mkv",
          kPlainClip +
              filters(yuv_quadrants("yuv422p", 1) + ",setparams=range=pc:colorspace=smpte170m:"
                                                    "color_primaries=smpte170m:color_trc=smpte170m,setsar=4/3") +
              " -c:v ffv1",
          // ffmpeg's scale filter makes full range limited unless asked to keep it; the tool keeps it.
-         "out.mkv", "--codec ffv1", ffv1, ":out_range=full", {}},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale + ":out_range=full", {}},
         {"tv_bt2020_444_10bit", "in.mkv",
          kPlainClip +
              filters(yuv_quadrants("yuv444p10le", 4) +
                      ",setparams=range=tv:colorspace=bt2020nc:color_primaries=bt2020:color_trc=smpte2084") +
              " -c:v ffv1",
-         "out.mkv", "--codec ffv1", ffv1, "", {}},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}},
         {"rgb", "in.mkv",
          kPlainClip +
              filters("format=gbrp,geq=r='if(lt(X,W/2),200,30)':g='if(lt(Y,H/2),40,160)':"
                      "b='if(lt(X,W/2),if(lt(Y,H/2),60,240),90)',format=bgr0") +
              " -c:v ffv1",
-         "out.mkv", "--codec ffv1", ffv1, "", {}},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}},
         {"alpha", "in.mkv", kPlainClip + filters(yuv_quadrants("yuva420p", 1, true)) + " -c:v ffv1", "out.mkv",
-         "--codec ffv1", ffv1, "", {}},
+         kBigger + " --codec ffv1", ffv1, kBiggerScale, {}},
         {"rotated_into_mkv", "in.mp4",
          kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v libx264 -crf 0 -metadata:s:v rotate=90",
-         "out.mkv", "--codec ffv1", ffv1, "", {{"width", "turned"}, {"height", "turned"}}},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {{"width", "turned"}, {"height", "turned"}}},
         {"ts_start_offset_with_sound", "in.ts",
          source(64, 48, 10) + " -f lavfi -i sine=d=0.4" + filters(yuv_quadrants("yuv420p", 1)) +
              " -c:v mpeg2video -q:v 2 -c:a mp2",
-         "out.mkv", "--codec ffv1", "-map 0 -c:a copy -c:v ffv1", "", {}},
+         "out.mkv", kBigger + " --codec ffv1", "-map 0 -c:a copy " + ffv1, kBiggerScale, {}},
         {"vfr_gap_into_y4m", "in.mkv",
          kPlainClip + filters(yuv_quadrants("yuv420p", 1) + ",setpts='if(gte(N,3),PTS+10,PTS)'") +
              " -fps_mode vfr -c:v ffv1",
-         "out.y4m", "", "", "", {}},
+         "out.y4m", kBigger, "", kBiggerScale, {}},
+        // 50x37.5 at 4:2:0, which ffmpeg's -2 makes 50x38.
+        {"odd_height_made_even", "in.mkv", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v ffv1", "out.mp4",
+         "--width 50", kX264, "50:-2", {}},
     };
 }
 
@@ -243,11 +249,11 @@ TEST_P(FfmpegDifferentialTest, VelmoStretchMatchesFfmpegScale)
     const std::string ours = folder.path("velmo-" + clip.output);
     const std::string theirs = folder.path("ffmpeg-" + clip.output);
     Command tool = run_command(shell_quoted(VELMO_UPSCALE_PATH) + " -y --config-dir " + shell_quoted(folder.path()) +
-                               " --priority 0 --scale 1.5 " + clip.tool + " " + shell_quoted(input) + " " +
+                               " --priority 0 " + clip.tool + " " + shell_quoted(input) + " " +
                                shell_quoted(ours) + " 2>&1");
     ASSERT_EQ(tool.status, 0) << tool.out;
     Command reference = run_command("ffmpeg -v error -y -i " + shell_quoted(input) +
-                                    " -vf scale=iw*3/2:ih*3/2:flags=bilinear" + clip.scale + " " + clip.encoder + " " +
+                                    " -vf scale=" + clip.scale + ":flags=bilinear " + clip.encoder + " " +
                                     shell_quoted(theirs) + " 2>&1");
     ASSERT_EQ(reference.status, 0) << reference.out;
 

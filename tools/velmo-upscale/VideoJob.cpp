@@ -1,6 +1,7 @@
 // A video through velmo frame by frame: decoded, uploaded, upscaled, read back, encoded, with the
 // other streams, chapters and tags copied alongside where the output container takes them.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -106,6 +107,33 @@ VideoFormat output_format(const Options& options, const VideoReader& reader, con
     return format;
 }
 
+// Subsampled chroma needs even sides: an odd side of the planned size becomes the even number
+// nearest its exact proportion, as ffmpeg's scale=W:-2 makes it, unless --width -1 or --height -1
+// asks for the exact size (then written 4:4:4). The pictures velmo draws are resized to it, and
+// the pixel shape follows, as ffmpeg's scale filter sets it.
+void make_sides_even(const Options& options, const VideoInfo& info, VideoFormat& format)
+{
+    bool odd_width = info.chroma.shift_x > 0 && format.width % 2 != 0;
+    bool odd_height = info.chroma.shift_y > 0 && format.height % 2 != 0;
+    if (options.exact_size || info.rgb || (!odd_width && !odd_height))
+        return;
+    auto nearest_even = [](double side) { return std::max(2, 2 * static_cast<int>(std::lround(side / 2))); };
+    format.picture_width = format.width;
+    format.picture_height = format.height;
+    if (odd_width)
+        format.width = nearest_even(static_cast<double>(format.height) * info.width / info.height);
+    if (odd_height)
+        format.height = nearest_even(static_cast<double>(format.picture_width) * info.height / info.width);
+    // The pixels' shape makes up for the stretch, so the picture keeps its proportions on screen.
+    AVRational shape = format.sample_aspect_ratio.num > 0 ? format.sample_aspect_ratio : AVRational{1, 1};
+    av_reduce(&format.sample_aspect_ratio.num, &format.sample_aspect_ratio.den,
+              static_cast<int64_t>(shape.num) * format.height * info.width,
+              static_cast<int64_t>(shape.den) * format.width * info.height, 1 << 30);
+    note(chroma_text(info.chroma) + " video needs even sides: written " + size_text(format.width, format.height) +
+         " rather than " + size_text(format.picture_width, format.picture_height) +
+         " (--width -1 or --height -1 keeps the exact size, written 4:4:4)");
+}
+
 // Every stream beside the video that the output takes, and the file's items; the output stream
 // of each input stream, -1 for those left out (each named on standard error).
 std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& input, int video_index)
@@ -140,7 +168,7 @@ void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange
 {
     std::unique_ptr<AlphaPlanes> alpha;
     if (writer.keeps_alpha())
-        alpha = std::make_unique<AlphaPlanes>(writer.width(), writer.height());
+        alpha = std::make_unique<AlphaPlanes>(writer.picture_width(), writer.picture_height());
     const AVFormatContext* input = reader.container();
     RgbaImage frame;
     RgbaImage reference; // the first frame resized by the compare filter
@@ -235,6 +263,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     const VideoInfo& info = reader.info();
     ScalePlan plan = plan_scale(options, info.width, info.height, "video");
     VideoFormat format = output_format(options, reader, plan);
+    make_sides_even(options, info, format);
 
     OutputFile output(options.output);
     std::unique_ptr<OutputFile> compare;

@@ -131,6 +131,15 @@ struct Parsed {
     bool no = false;
 };
 
+// A side of --width or --height, or -1, which asks for the exact size even where it is odd.
+void parse_side(Parsed& parsed, const std::string& option, const std::string& value, int& side)
+{
+    if (value == "-1")
+        parsed.options.exact_size = true;
+    else
+        side = parse_int(option, value, 1, kMaxSize);
+}
+
 using Apply = void (*)(Parsed& parsed, const std::string& option, const std::string& value);
 
 // One option of the command line: the parser and --help both read this table.
@@ -156,11 +165,13 @@ const OptionSpec kOptions[] = {
          p.options.scale = parse_float(o, v, 0.0f, kMaxScale);
          p.scale_given = true;
      }},
-    {"--width", "W", "output width W, the height in proportion (rounded down)",
-     [](Parsed& p, const std::string& o, const std::string& v) { p.options.width = parse_int(o, v, 1, kMaxSize); }},
+    {"--width", "W", "output width W, the height in proportion (rounded down; for 4:2:0\n"
+                     "and 4:2:2 video to the nearest even number, as ffmpeg's -2, unless\n"
+                     "--height -1 asks for the exact size, written 4:4:4)",
+     [](Parsed& p, const std::string& o, const std::string& v) { parse_side(p, o, v, p.options.width); }},
     {"--height", "H", "output height H, the width in proportion; with --width: the\n"
                       "largest size of the picture's shape inside W x H",
-     [](Parsed& p, const std::string& o, const std::string& v) { p.options.height = parse_int(o, v, 1, kMaxSize); }},
+     [](Parsed& p, const std::string& o, const std::string& v) { parse_side(p, o, v, p.options.height); }},
     {"--level", "1|2|3", "sharpening: 1 strong (2.0), 2 medium (1.5, default), 3 light (1.0)",
      [](Parsed& p, const std::string& o, const std::string& v) {
          p.options.level = parse_int(o, v, 1, 3);
@@ -352,6 +363,8 @@ void check_combinations(Parsed& parsed)
         options.level = 0;
     if (parsed.scale_given && (options.width > 0 || options.height > 0))
         usage_error("--scale and --width or --height exclude each other");
+    if (options.exact_size && options.width == 0 && options.height == 0)
+        usage_error("--width -1 and --height -1 keep the other side exact; give that side too");
     if (parsed.compare_with_given && options.compare_path.empty())
         usage_error("--compare-with chooses the filter of --compare FILE.png; give that too");
     if (parsed.yes && parsed.no)

@@ -152,6 +152,8 @@ void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& reques
 {
     const OutputKind kind = _kind;
     _time_base = format.time_base;
+    _picture_width = format.picture_width > 0 ? format.picture_width : format.width;
+    _picture_height = format.picture_height > 0 ? format.picture_height : format.height;
     _start_time = format.start_time;
     _held.reset(av_frame_alloc());
     if (!_held)
@@ -259,7 +261,7 @@ void VideoWriter::add_video_stream(const VideoFormat& format)
 
 void VideoWriter::set_up_conversion(const VideoFormat& format, AVPixelFormat pixel_format)
 {
-    _converter.reset(sws_getContext(format.width, format.height, AV_PIX_FMT_RGBA, format.width, format.height,
+    _converter.reset(sws_getContext(_picture_width, _picture_height, AV_PIX_FMT_RGBA, format.width, format.height,
                                     pixel_format, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr,
                                     nullptr, nullptr));
     if (!_converter)
@@ -414,7 +416,7 @@ void VideoWriter::convert(const uint8_t* pixels, int stride, AVFrame& frame)
     }
     const uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
     const int strides[4] = {stride, 0, 0, 0};
-    sws_scale(_converter.get(), planes, strides, 0, frame.height, frame.data, frame.linesize);
+    sws_scale(_converter.get(), planes, strides, 0, _picture_height, frame.data, frame.linesize);
 }
 
 void VideoWriter::write_frame(AVFrame& frame, int64_t pts)

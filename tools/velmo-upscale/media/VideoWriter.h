@@ -21,6 +21,10 @@ struct EncoderChoice;
 struct VideoFormat {
     int width = 0;
     int height = 0;
+    // The size of the RGBA pictures handed in, when it is not the output's (an odd side made
+    // even): they are resized as they are converted. 0 for the output's own size.
+    int picture_width = 0;
+    int picture_height = 0;
     AVRational time_base{1, 25}; // frame timestamps count in it
     // The input's start in AV_TIME_BASE units: the output starts at 0 as ffmpeg's do, every
     // stream and chapter moved by as much, so that they stay in step.
@@ -78,7 +82,7 @@ public:
     // ffmpeg does for constant-rate outputs.
     void write_frame(const RgbaImage& frame, int64_t pts);
     // The same in two steps, which may run on two threads at once (for different frames):
-    // convert() turns an RGBA picture of the format's size, rows `stride` bytes apart, into
+    // convert() turns an RGBA picture of picture_width() x picture_height(), rows `stride` bytes apart, into
     // `frame`, which gets the encoder's pixel format on first use and a buffer of its own whenever
     // the encoder still holds the last one; write_frame() encodes it.
     void convert(const uint8_t* pixels, int stride, AVFrame& frame);
@@ -92,8 +96,9 @@ public:
     std::string encoder_description() const;
     // Empty, or what the encoder could not keep of the input ("libx264 cannot write 10-bit ...").
     const std::string& downgrade() const { return _downgrade; }
-    int width() const { return _encoder->width; }
-    int height() const { return _encoder->height; }
+    // The size of the RGBA pictures convert() takes.
+    int picture_width() const { return _picture_width; }
+    int picture_height() const { return _picture_height; }
     // Whether the frames' alpha is encoded.
     bool keeps_alpha() const;
     // The container's name for messages: "MP4", "MKV" or "Y4M".
@@ -129,6 +134,8 @@ private:
     bool _finished = false;
     int64_t _frames_in = 0;
     AVRational _time_base{1, 25}; // of the frames handed in
+    int _picture_width = 0;
+    int _picture_height = 0;
     int64_t _start_time = 0;      // AV_TIME_BASE units
     int64_t _slots = 0;           // Y4M frames written, repeats included
     int64_t _repeated = 0;
