@@ -735,6 +735,17 @@ TEST_F(UpscaleToolTest, AnySizeInVelmoPassesOfAtMostTwo)
     }
 }
 
+// Above 2x the skin smoothing runs once, in the first pass, as sharpening runs once in the last:
+// --scale 4 draws what --scale 2 and then an unsmoothed --scale 2 draw.
+TEST_F(UpscaleToolTest, SmoothingRunsInTheFirstPassOnly)
+{
+    std::string input = picture("in.png", render_sample_scene(64, 36, 0.0));
+    ASSERT_EQ(run({"--smooth", "--sharpness", "0", "--scale", "4", input, folder.path("once.png")}).status, 0);
+    ASSERT_EQ(run({"--smooth", "--sharpness", "0", "--scale", "2", input, folder.path("half.png")}).status, 0);
+    ASSERT_EQ(run({"--sharpness", "0", "--scale", "2", folder.path("half.png"), folder.path("steps.png")}).status, 0);
+    EXPECT_LT(mean_difference(read_png(folder.path("once.png")).image, read_png(folder.path("steps.png")).image), 0.05);
+}
+
 TEST_F(UpscaleToolTest, SixteenBitPngKeepsItsBrightness)
 {
     // FFmpeg writes 16-bit PNGs without a gAMA chunk: their samples are as bright as 8-bit ones.

@@ -20,17 +20,20 @@ UpscalePasses::UpscalePasses(const EglSession& session, const Options& options, 
         throw ToolError(kExitUsage, "the output would be " + std::to_string(plan.width) + "x" +
                                         std::to_string(plan.height) + "; " + limit_text +
                                         ": ask for a smaller size");
-    // Each pass's unsharp mask would sharpen the last one's again: the passes before the last draw
-    // with sharpness 0, and the sharpening asked for is applied once, at the output size.
-    Options unsharpened = options;
-    unsharpened.level = 0;
-    unsharpened.sharpness = 0.0f;
+    // Each pass's unsharp mask would sharpen the last one's again, and each smoothing would soften
+    // the last one's again: the sharpening asked for is applied once, in the last pass at the
+    // output size, and the smoothing once, in the first pass at the input size.
     int w = width;
     int h = height;
     for (size_t i = 0; i < plan.pass_scales.size(); ++i) {
-        bool last = i + 1 == plan.pass_scales.size();
-        _passes.push_back(std::make_unique<VelmoUpscaler>(last ? options : unsharpened, config_folder, w, h,
-                                                          plan.pass_scales[i]));
+        Options pass = options;
+        if (i + 1 < plan.pass_scales.size()) {
+            pass.level = 0;
+            pass.sharpness = 0.0f;
+        }
+        if (i > 0)
+            pass.smooth = false;
+        _passes.push_back(std::make_unique<VelmoUpscaler>(pass, config_folder, w, h, plan.pass_scales[i]));
         w = _passes.back()->output_width();
         h = _passes.back()->output_height();
     }
