@@ -98,6 +98,7 @@ VideoFormat output_format(const Options& options, const VideoReader& reader, con
     format.chroma = info.chroma;
     format.rgb = info.rgb;
     format.alpha = info.alpha;
+    format.field_order = reader.delivered_field_order();
     format.mastering_display = info.mastering_display;
     format.content_light = info.content_light;
     // HDR10 encoders put this metadata into the video itself; many containers never repeat it.

@@ -271,6 +271,13 @@ void VideoReader::set_deinterlace(DeinterlaceMode mode)
     }
 }
 
+AVFieldOrder VideoReader::delivered_field_order() const
+{
+    AVFieldOrder order = _format->streams[_video_index]->codecpar->field_order;
+    bool marked_interlaced = order != AV_FIELD_UNKNOWN && order != AV_FIELD_PROGRESSIVE;
+    return _deinterlace == DeinterlaceMode::Off && marked_interlaced ? order : AV_FIELD_PROGRESSIVE;
+}
+
 int VideoReader::turn_upright()
 {
     _quarter_turns = clockwise_quarter_turns(_info.display_matrix);

@@ -71,6 +71,9 @@ public:
     // One picture per field is delivered for a stream marked interlaced, whose info() then counts
     // twice the frames in half the time base; other streams get one picture per frame.
     void set_deinterlace(DeinterlaceMode mode);
+    // The field order of the pictures delivered: the stream's own where interlaced video is left
+    // woven (DeinterlaceMode::Off), progressive otherwise.
+    AVFieldOrder delivered_field_order() const;
     // "interlaced, top field first: deinterlaced with bwdif"; empty for progressive video.
     std::string interlace_summary() const { return _deinterlacer ? _deinterlacer->summary() : ""; }
 

@@ -200,8 +200,10 @@ void VideoWriter::configure_encoder(const VideoFormat& format, AVPixelFormat pix
         encoder.colorspace = format.color.matrix_stated ? format.color.matrix : AVCOL_SPC_UNSPECIFIED;
         encoder.color_range = full_range ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
     }
-    // Frames drawn by velmo are whole pictures.
-    encoder.field_order = AV_FIELD_PROGRESSIVE;
+    // Woven frames are coded and marked as interlaced, so that players deinterlace them.
+    encoder.field_order = format.field_order;
+    if (format.field_order != AV_FIELD_PROGRESSIVE)
+        encoder.flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
     encoder.thread_count = 0;
     if (_container->oformat->flags & AVFMT_GLOBALHEADER)
         encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -423,6 +425,8 @@ void VideoWriter::write_frame(AVFrame& frame, int64_t pts)
 {
     pts -= av_rescale_q(_start_time, AV_TIME_BASE_Q, _time_base);
     ++_frames_in;
+    frame.interlaced_frame = _encoder->field_order != AV_FIELD_PROGRESSIVE;
+    frame.top_field_first = _encoder->field_order == AV_FIELD_TT || _encoder->field_order == AV_FIELD_TB;
     if (_kind == OutputKind::Y4m) {
         write_at_constant_rate(frame, av_rescale_q(pts, _time_base, _encoder->time_base));
         return;

@@ -41,6 +41,8 @@ struct VideoFormat {
     ChromaFormat chroma;
     // An RGB input, kept RGB where the encoder takes it.
     bool rgb = false;
+    // Progressive, or the order of the fields of frames written woven.
+    AVFieldOrder field_order = AV_FIELD_PROGRESSIVE;
     // An input with transparency, kept where the container and encoder take it.
     bool alpha = false;
     // HDR side data as FFmpeg stores it (AVMasteringDisplayMetadata, AVContentLightMetadata);
