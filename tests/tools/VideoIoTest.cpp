@@ -176,7 +176,7 @@ TEST(VideoIoTest, OddSizesKeepFullChromaInMp4AndY4m)
     write_clip(folder.path("odd.mp4"), OutputKind::Mp4, 45, 27, {1, 12}, {12, 1}, pts, &encoder);
     EXPECT_EQ(encoder, "libx264 (yuv444p)");
     write_clip(folder.path("odd.y4m"), OutputKind::Y4m, 45, 27, {1, 12}, {12, 1}, pts, &encoder);
-    EXPECT_EQ(encoder, "wrapped_avframe (yuv444p)");
+    EXPECT_EQ(encoder, "uncompressed (yuv444p)");
 
     for (const char* name : {"odd.mp4", "odd.y4m"}) {
         DecodedVideo video = decode_video(folder.path(name));

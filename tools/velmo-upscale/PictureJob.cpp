@@ -39,10 +39,9 @@ public:
             height = _png->height();
         } else {
             _video = std::make_unique<VideoReader>(_input);
-            // A PNG has no place for a display rotation (a phone's one-frame clip): turn the pixels.
-            if (int degrees = _video->turn_upright())
-                std::fprintf(stderr, "velmo-upscale: note: %s\n",
-                             turned_upright_text(OutputKind::Png, degrees).c_str());
+            // A PNG has no place for a display rotation (a phone's one-frame clip): turn the pixels,
+            // and say so once the file has turned out to hold one picture.
+            _turned_degrees = _video->turn_upright();
             width = _video->info().width;
             height = _video->info().height;
         }
@@ -64,6 +63,9 @@ public:
         if (_video->read_frame(next, pts))
             throw ToolError(kExitUsage,
                             "'" + _input.path() + "' is a video; write it to a .mp4, .mkv or .y4m file");
+        if (_turned_degrees)
+            std::fprintf(stderr, "velmo-upscale: note: %s\n",
+                         turned_upright_text(OutputKind::Png, _turned_degrees).c_str());
         for (size_t i = 3; i < picture.image.pixels.size() && !picture.has_alpha; i += 4)
             picture.has_alpha = picture.image.pixels[i] != 255;
         // A photograph's profile (Display P3, Adobe RGB) describes the decoded RGB as well.
@@ -79,6 +81,7 @@ private:
     InputFile _input;
     std::unique_ptr<PngReader> _png;
     std::unique_ptr<VideoReader> _video;
+    int _turned_degrees = 0;
 };
 
 } // namespace

@@ -273,6 +273,13 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     VideoWriter writer(output.write_path(), options.output_kind, format, options.encoder, options.output);
     if (!writer.downgrade().empty())
         note(writer.downgrade());
+    // Y4M holds frames and their colour tags only: HDR10's metadata has no place there.
+    if (options.output_kind == OutputKind::Y4m && (!format.mastering_display.empty() || !format.content_light.empty()))
+        note(std::string("Y4M output left out ") +
+             (format.mastering_display.empty() ? "" : "the mastering-display metadata") +
+             (!format.mastering_display.empty() && !format.content_light.empty() ? " and " : "") +
+             (format.content_light.empty() ? "" : "the content light level") +
+             " of the HDR10 video (.mkv and .mp4 keep them)");
     if (info.alpha && !writer.keeps_alpha())
         note("the video's transparency is left out: " + writer.encoder_description() + " in " + writer.format_name() +
              " has no alpha channel (--codec ffv1 into .mkv keeps it)");

@@ -8,6 +8,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -60,6 +61,19 @@ int64_t seek_input(void* opaque, int64_t offset, int whence)
         return input->seekable() ? input->size() : AVERROR(ENOSYS);
     int64_t position = input->seek(offset, whence & ~AVSEEK_FORCE);
     return position >= 0 ? position : AVERROR(ESPIPE);
+}
+
+// Why FFmpeg finds nothing it can read, where the bytes say more than its error: an empty file, or
+// an MP4 whose index was never written (a recording cut off, a download stopped early).
+std::string unreadable_reason(InputFile& input, int error)
+{
+    if (input.size() == 0)
+        return "the file is empty";
+    uint8_t head[8] = {};
+    if (input.seekable() && input.seek(0, SEEK_SET) == 0 && input.read(head, sizeof head) == sizeof head &&
+        std::memcmp(head + 4, "ftyp", 4) == 0)
+        return "an MP4 or MOV file without its index (the moov box): it was cut off before it was finished";
+    return av_error_text(error);
 }
 
 } // namespace
@@ -123,7 +137,7 @@ void VideoReader::open_container()
     av_dict_free(&settings);
     if (result < 0)
         throw ToolError(kExitInput, "'" + path + "' is neither a PNG nor a video FFmpeg can read: " +
-                                        av_error_text(result));
+                                        unreadable_reason(_input, result));
     result = avformat_find_stream_info(_format, nullptr);
     if (result < 0)
         throw ToolError(kExitInput, "cannot read the streams of '" + path + "': " + av_error_text(result));

@@ -536,7 +536,9 @@ bool VideoWriter::keeps_alpha() const
 std::string VideoWriter::encoder_description() const
 {
     const char* format = av_get_pix_fmt_name(_encoder->pix_fmt);
-    return std::string(_encoder->codec->name) + " (" + (format ? format : "?") + ")";
+    // Y4M's frames go into the file as they are; FFmpeg's "encoder" for them only hands them over.
+    std::string encoder = _kind == OutputKind::Y4m ? "uncompressed" : _encoder->codec->name;
+    return encoder + " (" + (format ? format : "?") + ")";
 }
 
 } // namespace velmo_upscale
