@@ -252,6 +252,9 @@ void VideoWriter::add_video_stream(const VideoFormat& format)
     if (!_video_stream)
         throw std::bad_alloc();
     avcodec_parameters_from_context(_video_stream->codecpar, _encoder.get());
+    // MP4's default tag for HEVC, hev1, is refused by Apple's players; hvc1 plays everywhere.
+    if (_kind == OutputKind::Mp4 && _encoder->codec_id == AV_CODEC_ID_HEVC)
+        _video_stream->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
     _video_stream->time_base = _encoder->time_base;
     _video_stream->sample_aspect_ratio = _encoder->sample_aspect_ratio;
     _video_stream->avg_frame_rate = format.frame_rate;
