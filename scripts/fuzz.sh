@@ -3,12 +3,12 @@
 #   scripts/fuzz.sh [SECONDS]         every target for SECONDS (default 60), starting from its seed corpus
 #                                     and its regression inputs; fails when any target finds a crash.
 #                                     0 only replays the seed and regression inputs.
-#   scripts/fuzz.sh TARGET FILE...    one target (cpu_routines, api_calls, tool_options, png_reader) on
-#                                     the given inputs: reproduces a crash from its file
+#   scripts/fuzz.sh TARGET FILE...    one target (cpu_routines, api_calls, tool_options, png_reader,
+#                                     video_reader) on the given inputs: reproduces a crash from its file
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=build-fuzz
-targets=(cpu_routines api_calls tool_options png_reader)
+targets=(cpu_routines api_calls tool_options png_reader video_reader)
 
 bash scripts/install-deps.sh --fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMO_BUILD_FUZZERS=ON \
