@@ -497,6 +497,10 @@ TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)
 {
     std::string png = picture("in.png", marked_picture(8, 8));
     std::string text = folder.write("notes.mp4", std::string(2048, 'x'));
+    std::string empty = folder.write("empty.mp4", "");
+    // An MP4 recording cut off before its index was written: a file type box and the media.
+    std::string unfinished = folder.write("unfinished.mp4", std::string("\0\0\0\x10" "ftypisom\0\0\2\0", 16) +
+                                                                std::string("\0\0\0\x10" "mdat", 8) + std::string(8, 'x'));
     std::string missing_folder = folder.path("no/such/folder/out.png");
     std::string wide = config.path("wide.y4m"); // wider than MPEG-4 Part 2 allows
     write_still_y4m(wide, 8200, 8, 1);
@@ -509,6 +513,9 @@ TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)
         {{folder.path("missing.png"), folder.path("out.png")}, kExitInput, "cannot open '" + folder.path("missing.png") + "': No such file or directory"},
         {{text, folder.path("out.mp4")}, kExitInput, "'" + text + "' is neither a PNG nor a video FFmpeg can read"},
         {{folder.path(), folder.path("out.mp4")}, kExitInput, "it is a folder"},
+        {{empty, folder.path("out.mp4")}, kExitInput, "FFmpeg can read: the file is empty"},
+        {{unfinished, folder.path("out.mp4")}, kExitInput, "without its index (the moov box): it was cut off"},
+        {{png, folder.path("out.avi")}, kExitUsage, "the tool does not write .avi files"},
         {{png, missing_folder}, kExitOutput, "cannot write '" + missing_folder + "': No such file or directory"},
         {{png, folder.path("out.png"), "--compare", missing_folder}, kExitOutput, "cannot write '" + missing_folder + "'"},
         {{"--scale", "3000", png, folder.path("out.png")}, kExitUsage, "--scale must be a number from 0 to 1000, not '3000'"},
@@ -529,7 +536,8 @@ TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)
         EXPECT_NE(result.err.find(c.message), std::string::npos) << call << "\n" << result.err;
         EXPECT_TRUE(result.out.empty()) << call << "\n" << result.out;
     }
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"in.png", "notes.mp4"})) << "a failed run left files";
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"empty.mp4", "in.png", "notes.mp4", "unfinished.mp4"}))
+        << "a failed run left files";
 }
 
 TEST_F(UpscaleToolTest, HelpAndVersion)
@@ -922,6 +930,12 @@ TEST_F(UpscaleToolTest, TenBitHdrStaysTenBitWithItsMetadata)
     ASSERT_TRUE(light);
     EXPECT_EQ(light->MaxCLL, 800u);
     EXPECT_TRUE(av_stream_get_side_data(from_bare->streams[0], AV_PKT_DATA_MASTERING_DISPLAY_METADATA, nullptr));
+    // Into Y4M, which has no place for it, it is named as left out like the container's own.
+    ToolRun bare_y4m = run({folder.path("bare.hevc"), folder.path("from-bare.y4m")});
+    ASSERT_EQ(bare_y4m.status, 0) << bare_y4m.err;
+    EXPECT_NE(bare_y4m.err.find("note: Y4M output left out the mastering-display metadata and the content light level"),
+              std::string::npos)
+        << bare_y4m.err;
 
     ToolRun eight_bit = run({"--codec", "mpeg4", folder.path("hdr.mkv"), folder.path("mpeg4.mkv")});
     ASSERT_EQ(eight_bit.status, 0) << eight_bit.err;
@@ -946,11 +960,14 @@ TEST_F(UpscaleToolTest, CodecCrfAndPresetChooseTheEncoder)
         std::string output;
         AVCodecID codec;
     };
+    // "av1" is SVT-AV1, which takes --preset, rather than libaom, which FFmpeg lists first; WebM
+    // is VP9 and MOV is H.264 unless asked otherwise.
     for (const Encoded& c : {Encoded{{"--codec", "ffv1"}, "lossless.mkv", AV_CODEC_ID_FFV1},
                              Encoded{{"--codec", "libx265", "--crf", "30", "--preset", "ultrafast"}, "hevc.mp4",
                                      AV_CODEC_ID_HEVC},
-                             Encoded{{"--codec", "libsvtav1", "--crf", "40", "--preset", "12", "--scale", "2"}, "av1.mkv",
-                                     AV_CODEC_ID_AV1}}) {
+                             Encoded{{"--codec", "av1", "--crf", "40", "--preset", "12", "--scale", "2"}, "av1.mkv",
+                                     AV_CODEC_ID_AV1},
+                             Encoded{{}, "vp9.webm", AV_CODEC_ID_VP9}, Encoded{{}, "h264.mov", AV_CODEC_ID_H264}}) {
         std::vector<std::string> arguments = c.arguments;
         arguments.push_back(in);
         arguments.push_back(folder.path(c.output));
@@ -960,6 +977,10 @@ TEST_F(UpscaleToolTest, CodecCrfAndPresetChooseTheEncoder)
         OpenedFile output(folder.path(c.output));
         ASSERT_TRUE(output.is_open()) << c.output;
         EXPECT_EQ(output->streams[0]->codecpar->codec_id, c.codec) << c.output;
+        // Apple's players refuse MP4's default HEVC tag, hev1.
+        if (c.codec == AV_CODEC_ID_HEVC) {
+            EXPECT_EQ(output->streams[0]->codecpar->codec_tag, MKTAG('h', 'v', 'c', '1'));
+        }
         EXPECT_EQ(decode_video(folder.path(c.output)).frames.size(), 3u) << c.output;
     }
 
@@ -977,7 +998,7 @@ TEST_F(UpscaleToolTest, CodecCrfAndPresetChooseTheEncoder)
         {{"--preset", "turbo", in, mkv}, "the libx264 encoder takes --preset ultrafast, superfast"},
         {{"--crf", "60", in, mkv}, "the libx264 encoder takes --crf from 0 to 51, not '60'"},
         {{"--codec", "libsvtav1", "--preset", "20", in, mkv}, "the libsvtav1 encoder takes --preset from -1"},
-        {{"--crf", "20", in, folder.path("out.y4m")}, "--codec, --crf and --preset choose the encoder of .mp4 and .mkv"},
+        {{"--crf", "20", in, folder.path("out.y4m")}, "--codec, --crf and --preset choose the encoder of .mp4, .mov"},
     };
     for (const Refused& c : refused) {
         ToolRun result = run(c.arguments);
@@ -985,5 +1006,6 @@ TEST_F(UpscaleToolTest, CodecCrfAndPresetChooseTheEncoder)
         EXPECT_EQ(result.status, kExitUsage) << call << "\n" << result.err;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << call << "\n" << result.err;
     }
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"av1.mkv", "hevc.mp4", "in.mp4", "lossless.mkv"}));
+    EXPECT_EQ(folder.names(),
+              (std::vector<std::string>{"av1.mkv", "h264.mov", "hevc.mp4", "in.mp4", "lossless.mkv", "vp9.webm"}));
 }

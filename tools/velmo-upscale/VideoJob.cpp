@@ -257,8 +257,8 @@ std::string upscale_video(const Options& options, const std::string& config_fold
         throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
     VideoReader reader(input_file);
     reader.set_deinterlace(options.deinterlace);
-    // Of the tool's containers only MP4 carries a display matrix; elsewhere the pixels are turned.
-    if (options.output_kind != OutputKind::Mp4)
+    // Of the tool's containers only MP4 and MOV carry a display matrix; elsewhere the pixels are turned.
+    if (options.output_kind != OutputKind::Mp4 && options.output_kind != OutputKind::Mov)
         if (int degrees = reader.turn_upright())
             note(turned_upright_text(options.output_kind, degrees));
     const VideoInfo& info = reader.info();
@@ -273,8 +273,12 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     VideoWriter writer(output.write_path(), options.output_kind, format, options.encoder, options.output);
     if (!writer.downgrade().empty())
         note(writer.downgrade());
-    // Y4M holds frames and their colour tags only: HDR10's metadata has no place there.
-    if (options.output_kind == OutputKind::Y4m && (!format.mastering_display.empty() || !format.content_light.empty()))
+    // Y4M holds frames and their colour tags only: HDR10's metadata has no place there. Metadata
+    // found in the video bitstream rather than the container is named here; the check of the
+    // finished file compares containers and would not see it go.
+    bool from_bitstream = info.mastering_display.empty() && info.content_light.empty();
+    if (options.output_kind == OutputKind::Y4m && from_bitstream &&
+        (!format.mastering_display.empty() || !format.content_light.empty()))
         note(std::string("Y4M output left out ") +
              (format.mastering_display.empty() ? "" : "the mastering-display metadata") +
              (!format.mastering_display.empty() && !format.content_light.empty() ? " and " : "") +

@@ -80,11 +80,20 @@ OutputKind output_kind_for(const std::string& path)
         return OutputKind::Png;
     if (ends_with(name, ".mp4"))
         return OutputKind::Mp4;
+    if (ends_with(name, ".mov"))
+        return OutputKind::Mov;
     if (ends_with(name, ".mkv"))
         return OutputKind::Mkv;
+    if (ends_with(name, ".webm"))
+        return OutputKind::Webm;
     if (ends_with(name, ".y4m"))
         return OutputKind::Y4m;
-    usage_error("cannot tell what to write from the name '" + path + "': use .png, .mp4, .mkv or .y4m");
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos && name.find('/', dot) == std::string::npos && dot + 1 < name.size())
+        usage_error("the tool does not write " + name.substr(dot) + " files ('" + path +
+                    "'): use .png for a picture, .mp4, .mov, .mkv, .webm or .y4m for a video");
+    usage_error("cannot tell what to write from the name '" + path +
+                "': use .png for a picture, .mp4, .mov, .mkv, .webm or .y4m for a video");
 }
 
 std::string batch_output_path(const std::string& output_dir, const std::string& input)
@@ -92,7 +101,7 @@ std::string batch_output_path(const std::string& output_dir, const std::string& 
     std::string name = input.substr(input.rfind('/') + 1);
     size_t dot = name.rfind('.');
     std::string extension = dot == std::string::npos || dot == 0 ? std::string() : lower(name.substr(dot));
-    static const char* const kWritten[] = {".png", ".mp4", ".mkv", ".y4m"};
+    static const char* const kWritten[] = {".png", ".mp4", ".mov", ".mkv", ".webm", ".y4m"};
     static const char* const kPictures[] = {".jpg", ".jpeg", ".webp", ".bmp", ".tif", ".tiff", ".tga", ".pgm",
                                             ".ppm", ".pnm", ".jxl", ".avif"};
     if (std::find(std::begin(kWritten), std::end(kWritten), extension) == std::end(kWritten)) {
@@ -393,9 +402,9 @@ void take_files(Options& options, const std::vector<std::string>& positional)
     options.input = positional[0];
     options.output = positional[1];
     options.output_kind = output_kind_for(options.output);
-    bool encodes = options.output_kind == OutputKind::Mp4 || options.output_kind == OutputKind::Mkv;
+    bool encodes = options.output_kind != OutputKind::Png && options.output_kind != OutputKind::Y4m;
     if (!encodes && !(options.encoder.codec.empty() && options.encoder.crf.empty() && options.encoder.preset.empty()))
-        usage_error("--codec, --crf and --preset choose the encoder of .mp4 and .mkv outputs");
+        usage_error("--codec, --crf and --preset choose the encoder of .mp4, .mov, .mkv and .webm outputs");
 }
 
 } // namespace

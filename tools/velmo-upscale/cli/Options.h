@@ -9,7 +9,7 @@
 
 namespace velmo_upscale {
 
-enum class OutputKind { Png, Mp4, Mkv, Y4m };
+enum class OutputKind { Png, Mp4, Mov, Mkv, Webm, Y4m };
 
 // The video encoder a run asks for and its quality settings; empty fields: the tool's defaults.
 struct EncoderRequest {

@@ -235,6 +235,11 @@ EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat
             usage_error("--codec " + request.codec + ": " + avcodec_get_name(choice.codec->id) +
                         " video cannot go into " + (std::string(container->name) == "mp4" ? "MP4" : container->name) +
                         "; write a .mkv file or choose another encoder");
+    } else if (std::string(container->name) == "webm") {
+        // WebM holds VP8, VP9 and AV1 only: VP9 where libvpx is there, otherwise AV1.
+        choice.codec = avcodec_find_encoder_by_name("libvpx-vp9");
+        if (!choice.codec)
+            choice.codec = find_encoder("av1");
     } else {
         // libx264 where Debian's libavcodec has it, otherwise MPEG-4 Part 2, which every libavcodec
         // build can write and MP4 carries.
@@ -268,6 +273,15 @@ EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat
             crf = "18";
         if (preset.empty())
             preset = "medium";
+    }
+    // libvpx's own default is a bit rate of 256 kb/s whatever the size: constant quality instead,
+    // at a speed that keeps the tool usable, rows in parallel.
+    if (name == "libvpx-vp9") {
+        if (crf.empty())
+            crf = "31";
+        choice.settings.emplace_back("b", "0");
+        choice.settings.emplace_back("cpu-used", "4");
+        choice.settings.emplace_back("row-mt", "1");
     }
     // libaom's own default (cpu-used 1) is its slowest usable speed; 6 is about a hundred times
     // faster at a small cost in size, and rows are encoded in parallel.

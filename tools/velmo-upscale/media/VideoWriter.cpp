@@ -25,6 +25,10 @@ const char* muxer_for(OutputKind kind)
         return "yuv4mpegpipe";
     case OutputKind::Mkv:
         return "matroska";
+    case OutputKind::Webm:
+        return "webm";
+    case OutputKind::Mov:
+        return "mov";
     default:
         return "mp4";
     }
@@ -253,7 +257,7 @@ void VideoWriter::add_video_stream(const VideoFormat& format)
         throw std::bad_alloc();
     avcodec_parameters_from_context(_video_stream->codecpar, _encoder.get());
     // MP4's default tag for HEVC, hev1, is refused by Apple's players; hvc1 plays everywhere.
-    if (_kind == OutputKind::Mp4 && _encoder->codec_id == AV_CODEC_ID_HEVC)
+    if ((_kind == OutputKind::Mp4 || _kind == OutputKind::Mov) && _encoder->codec_id == AV_CODEC_ID_HEVC)
         _video_stream->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
     _video_stream->time_base = _encoder->time_base;
     _video_stream->sample_aspect_ratio = _encoder->sample_aspect_ratio;
@@ -383,10 +387,10 @@ void VideoWriter::start()
         fail("cannot open the file", result);
     _started = true;
     AVDictionary* settings = nullptr;
-    if (_kind == OutputKind::Mkv) {
+    if (_kind == OutputKind::Mkv || _kind == OutputKind::Webm) {
         // Marks copied as they are; only a video or audio type without any default gets one.
         av_dict_set(&settings, "default_mode", "infer_no_subs", 0);
-    } else if (_kind == OutputKind::Mp4) {
+    } else if (_kind == OutputKind::Mp4 || _kind == OutputKind::Mov) {
         av_dict_set(&settings, "movflags", "+faststart", 0);
         // The edit list that places a late first frame counts in the movie time scale, by default
         // milliseconds; counting in the video's own units keeps its first timestamp exact.
@@ -525,6 +529,10 @@ const char* VideoWriter::format_name() const
         return "Y4M";
     case OutputKind::Mkv:
         return "MKV";
+    case OutputKind::Webm:
+        return "WebM";
+    case OutputKind::Mov:
+        return "MOV";
     default:
         return "MP4";
     }
