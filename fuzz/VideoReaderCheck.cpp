@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "AvSupport.h"
 #include "ScratchFile.h"
 #include "ToolError.h"
 #include "VideoReader.h"
@@ -40,6 +41,9 @@ std::string frames_broken(VideoReader& reader)
 
 std::string check_video_reader(const std::uint8_t* data, std::size_t size)
 {
+    // FFmpeg's own complaints about damaged input would fill the log; the tool keeps them quiet too.
+    static const bool quiet = (set_ffmpeg_verbosity(false), true);
+    (void)quiet;
     const std::string& path = scratch_file_with(data, size);
     try {
         VideoReader reader(path);

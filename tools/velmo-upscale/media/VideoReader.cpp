@@ -141,6 +141,8 @@ void VideoReader::open_container()
     result = avformat_find_stream_info(_format, nullptr);
     if (result < 0)
         throw ToolError(kExitInput, "cannot read the streams of '" + path + "': " + av_error_text(result));
+    for (unsigned i = 0; i < _format->nb_streams; ++i)
+        forget_unknown_tags(*_format->streams[i]->codecpar);
 }
 
 const AVCodec* VideoReader::open_decoder()
