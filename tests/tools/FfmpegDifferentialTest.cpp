@@ -117,6 +117,10 @@ std::vector<ClipCase> clip_cases()
          kPlainClip + filters(yuv_quadrants("yuv420p", 1) + ",setpts='if(gte(N,3),PTS+10,PTS)'") +
              " -fps_mode vfr -c:v ffv1",
          "out.y4m", kBigger, "", kBiggerScale, {}},
+        // PCM sound, which MP4 players do not play, becomes AAC as ffmpeg makes it for MP4.
+        {"pcm_sound_into_mp4", "in.mkv",
+         kPlainClip + " -f lavfi -i sine=d=0.2" + filters(yuv_quadrants("yuv420p", 1)) + " -c:v ffv1 -c:a pcm_s16le",
+         "out.mp4", kBigger, "-map 0 -c:a aac " + kX264, kBiggerScale, {}},
         // 50x37.5 at 4:2:0, which ffmpeg's -2 makes 50x38.
         {"odd_height_made_even", "in.mkv", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v ffv1", "out.mp4",
          "--width 50", kX264, "50:-2", {}},

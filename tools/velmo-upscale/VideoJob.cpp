@@ -137,7 +137,8 @@ void make_sides_even(const Options& options, const VideoInfo& info, VideoFormat&
 
 // Every stream beside the video that the output takes, and the file's items; the output stream
 // of each input stream, -1 for those left out (each named on standard error).
-std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& input, int video_index)
+std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& input, int video_index,
+                                    bool no_audio)
 {
     std::vector<int> copied_as(input.nb_streams, -1);
     copied_as[static_cast<size_t>(video_index)] = 0;
@@ -146,12 +147,18 @@ std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& 
         const AVStream* stream = input.streams[i];
         // The demuxer discards streams it has turned into something else, MP4's chapter track
         // into chapters, say.
-        if (static_cast<int>(i) == video_index || stream->discard == AVDISCARD_ALL)
+        if (static_cast<int>(i) == video_index || stream->discard == AVDISCARD_ALL ||
+            (no_audio && stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO))
             continue;
         copied_as[i] = writer.add_copied_stream(*stream);
         if (copied_as[i] < 0)
             note(stream_name(*stream) + " (" + described(*stream) + ") cannot go into " + writer.format_name() +
                  "; left out");
+        else if (writer.copied_codec(copied_as[i]) != stream->codecpar->codec_id &&
+                 stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            note(stream_name(*stream) + " (" + described(*stream) + ") re-encoded as " +
+                 avcodec_get_name(writer.copied_codec(copied_as[i])) + ", which " + writer.format_name() +
+                 " players play; --no-audio leaves the sound out");
         else if (writer.copied_codec(copied_as[i]) != stream->codecpar->codec_id)
             note(stream_name(*stream) + " (" + described(*stream) + ") written as " +
                  avcodec_get_name(writer.copied_codec(copied_as[i])) + ", which " + writer.format_name() +
@@ -288,7 +295,8 @@ std::string upscale_video(const Options& options, const std::string& config_fold
         note("the video's transparency is left out: " + writer.encoder_description() + " in " + writer.format_name() +
              " has no alpha channel (--codec ffv1 into .mkv keeps it)");
     const AVFormatContext* input = reader.container();
-    const std::vector<int> copied_as = add_copied_streams(writer, *input, reader.video_stream_index());
+    const std::vector<int> copied_as =
+        add_copied_streams(writer, *input, reader.video_stream_index(), options.no_audio);
     writer.start();
 
     EglSession session;

@@ -234,6 +234,10 @@ const OptionSpec kOptions[] = {
              usage_error(o + " must be auto, fields or off, not '" + v + "'");
          p.options.deinterlace = mode->second;
      }},
+    {"--no-audio", nullptr, "leave the sound out (ffmpeg's -an); by default it is copied, or\n"
+                            "re-encoded where the container cannot hold it (AAC in .mp4\n"
+                            "and .mov, Opus in .webm)",
+     [](Parsed& p, const std::string&, const std::string&) { p.options.no_audio = true; }},
     {"--compare", "FILE.png", "also write an ordinary upscale beside the velmo output\n"
                               "(the first frame of a video)",
      [](Parsed& p, const std::string& o, const std::string& v) {

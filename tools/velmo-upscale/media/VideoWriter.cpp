@@ -312,9 +312,12 @@ int VideoWriter::add_copied_stream(const AVStream& source)
     // Attachments have no packets: the file travels in the parameters' extra data, its name and
     // type in the tags. Of the tool's outputs only Matroska carries them.
     bool attachment = source.codecpar->codec_type == AVMEDIA_TYPE_ATTACHMENT;
+    bool audio = source.codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
+    AVCodecID audio_target = audio ? AudioTranscoder::target_for(_kind, source.codecpar->codec_id) : AV_CODEC_ID_NONE;
     bool as_it_is = attachment ? _kind == OutputKind::Mkv
-                               : avformat_query_codec(_container->oformat, source.codecpar->codec_id,
-                                                      FF_COMPLIANCE_NORMAL) == 1;
+                               : audio_target == AV_CODEC_ID_NONE &&
+                                     avformat_query_codec(_container->oformat, source.codecpar->codec_id,
+                                                          FF_COMPLIANCE_NORMAL) == 1;
     if (as_it_is && muxer_accepts(_container->oformat, source)) {
         AVStream* stream = avformat_new_stream(_container, nullptr);
         if (!stream)
@@ -323,6 +326,21 @@ int VideoWriter::add_copied_stream(const AVStream& source)
         return stream->index;
     }
 
+    if (audio_target != AV_CODEC_ID_NONE) {
+        std::unique_ptr<AudioTranscoder> transcoder;
+        try {
+            transcoder = std::make_unique<AudioTranscoder>(source, audio_target,
+                                                           _container->oformat->flags & AVFMT_GLOBALHEADER);
+        } catch (const ToolError&) {
+            return -1; // left out like any other stream the container cannot take
+        }
+        AVStream* stream = avformat_new_stream(_container, nullptr);
+        if (!stream)
+            throw std::bad_alloc();
+        copy_stream(*stream, transcoder->parameters(), transcoder->time_base(), &source);
+        _audio_transcoders[stream->index] = std::move(transcoder);
+        return stream->index;
+    }
     AVCodecID text_format = SubtitleConverter::target_for(_kind, source.codecpar->codec_id);
     if (text_format == AV_CODEC_ID_NONE)
         return -1;
@@ -461,6 +479,12 @@ void VideoWriter::write_at_constant_rate(AVFrame& frame, int64_t slot)
 
 void VideoWriter::write_copied_packet(AVPacket& packet, int stream_index, AVRational time_base)
 {
+    auto transcoder = _audio_transcoders.find(stream_index);
+    if (transcoder != _audio_transcoders.end()) {
+        AVRational encoded_base = transcoder->second->time_base();
+        transcoder->second->convert(packet, [&](AVPacket& encoded) { write_packet(encoded, stream_index, encoded_base); });
+        return;
+    }
     auto converter = _subtitle_converters.find(stream_index);
     if (converter != _subtitle_converters.end()) {
         PacketPtr converted(av_packet_alloc());
@@ -512,6 +536,11 @@ void VideoWriter::finish()
     if (_finished)
         return;
     encode(nullptr);
+    for (auto& [stream_index, transcoder] : _audio_transcoders) {
+        const int index = stream_index;
+        AVRational encoded_base = transcoder->time_base();
+        transcoder->flush([&](AVPacket& encoded) { write_packet(encoded, index, encoded_base); });
+    }
     int result = av_write_trailer(_container);
     if (result < 0)
         fail("cannot complete the file", result);

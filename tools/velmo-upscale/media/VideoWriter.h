@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AudioTranscoder.h"
 #include "AvSupport.h"
 #include "ChromaFormat.h"
 #include "Options.h"
@@ -68,7 +69,8 @@ public:
     int add_copied_stream(const AVCodecParameters& parameters, AVRational time_base);
     // The same for a stream of an input file, with its tags, marks (default, forced, ...) and side
     // data; attachments such as fonts go into Matroska only. Text subtitles the container cannot
-    // carry are converted to a text format it can (see SubtitleConverter).
+    // carry are converted to a text format it can (see SubtitleConverter), sound to a codec it
+    // plays (see AudioTranscoder).
     int add_copied_stream(const AVStream& source);
     // The codec a copied stream is written in: its own, or the text format it is converted to.
     AVCodecID copied_codec(int stream_index) const;
@@ -145,6 +147,7 @@ private:
     FramePtr _held; // the last Y4M frame, repeated over a gap
     std::string _downgrade;
     std::map<int, std::unique_ptr<SubtitleConverter>> _subtitle_converters; // by output stream
+    std::map<int, std::unique_ptr<AudioTranscoder>> _audio_transcoders;     // by output stream
 };
 
 } // namespace velmo_upscale
