@@ -481,9 +481,10 @@ std::string help_text()
 Upscales PNG pictures and videos with velmo on a headless OpenGL ES context.
   INPUT   a PNG file, or any picture or video FFmpeg can read; - reads standard input
   OUTPUT  .png for a picture; for a video .mkv (every other stream, chapter and tag kept),
-          .mp4 (what MP4 holds kept, the rest named) or .y4m (raw YUV, the picture only);
-          deep, 4:4:4 and 4:2:2 video keeps its depth and chroma layout where the encoder
-          takes them, and its colour and HDR metadata (velmo works in 8 bits);
+          .mp4 or .mov (what they hold kept, sound re-encoded as AAC where needed, the rest
+          named), .webm (VP9 and Opus) or .y4m (raw YUV, the picture only); deep, 4:4:4,
+          4:2:2, RGB and transparent video keeps its depth, layout and alpha where the
+          encoder takes them, and its colour and HDR metadata (velmo works in 8 bits);
           - writes Y4M to standard output
 
 Options:

@@ -96,7 +96,6 @@ AudioTranscoder::AudioTranscoder(const AVStream& source, AVCodecID target, bool 
     if (result < 0)
         cannot(std::string("the ") + decoder->name + " decoder refuses it", result);
     set_up_encoder(target, global_header);
-    set_up_conversion();
 }
 
 AudioTranscoder::~AudioTranscoder()
@@ -131,17 +130,18 @@ void AudioTranscoder::set_up_encoder(AVCodecID target, bool global_header)
         throw std::bad_alloc();
 }
 
-void AudioTranscoder::set_up_conversion()
+// Set up for the first decoded frame, whose samples, rate and channels are then known for sure.
+void AudioTranscoder::set_up_conversion(const AVFrame& first)
 {
     AVChannelLayout input_layout{};
-    if (_decoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-        av_channel_layout_default(&input_layout, _decoder->ch_layout.nb_channels);
+    if (first.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+        av_channel_layout_default(&input_layout, first.ch_layout.nb_channels);
     else
-        av_channel_layout_copy(&input_layout, &_decoder->ch_layout);
+        av_channel_layout_copy(&input_layout, &first.ch_layout);
+    const char* sample_format = av_get_sample_fmt_name(static_cast<AVSampleFormat>(first.format));
     std::string source = "time_base=" + std::to_string(_source_time_base.num) + "/" +
-                         std::to_string(_source_time_base.den) +
-                         ":sample_rate=" + std::to_string(_decoder->sample_rate) +
-                         ":sample_fmt=" + av_get_sample_fmt_name(_decoder->sample_fmt) +
+                         std::to_string(_source_time_base.den) + ":sample_rate=" + std::to_string(first.sample_rate) +
+                         ":sample_fmt=" + (sample_format ? sample_format : "none") +
                          ":channel_layout=" + layout_text(input_layout);
     av_channel_layout_uninit(&input_layout);
     std::string format = std::string("sample_fmts=") + av_get_sample_fmt_name(_encoder->sample_fmt) +
@@ -204,6 +204,11 @@ void AudioTranscoder::receive_decoded(const PacketSink& write)
 
 void AudioTranscoder::filter(const AVFrame* frame, const PacketSink& write)
 {
+    if (!_graph) {
+        if (!frame)
+            return;
+        set_up_conversion(*frame);
+    }
     int result = av_buffersrc_write_frame(_source, frame);
     if (result < 0)
         cannot("the conversion refused a frame", result);

@@ -40,7 +40,7 @@ public:
 
 private:
     void set_up_encoder(AVCodecID target, bool global_header);
-    void set_up_conversion();
+    void set_up_conversion(const AVFrame& first);
     void receive_decoded(const PacketSink& write);
     void filter(const AVFrame* frame, const PacketSink& write);
     void encode(const AVFrame* frame, const PacketSink& write);
