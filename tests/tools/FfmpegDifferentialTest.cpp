@@ -42,6 +42,7 @@ struct ClipCase {
     std::string encoder;     // ffmpeg's output arguments: the same encoder as the tool's
     std::string scale;       // ffmpeg's scale filter: the same size, flags=bilinear added
     std::vector<NamedDifference> named;
+    std::string retag; // ffmpeg output options of a stream copy that then tags the input; may be empty
 };
 
 // Four flat quadrants, in-gamut for every matrix and range, so that an RGB round trip keeps them.
@@ -82,48 +83,48 @@ std::vector<ClipCase> clip_cases()
              filters(yuv_quadrants("yuv420p", 1) +
                      ",setparams=range=tv:colorspace=bt709:color_primaries=bt709:color_trc=bt709") +
              " -c:v ffv1",
-         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, ""},
         {"untagged_bt601_420_x264", "in.mp4", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v libx264 -crf 0",
-         "out.mp4", kBigger, kX264, kBiggerScale, {}},
+         "out.mp4", kBigger, kX264, kBiggerScale, {}, ""},
         {"pc_bt601_422_sar", "in.mkv",
          kPlainClip +
              filters(yuv_quadrants("yuv422p", 1) + ",setparams=range=pc:colorspace=smpte170m:"
                                                    "color_primaries=smpte170m:color_trc=smpte170m,setsar=4/3") +
              " -c:v ffv1",
          // ffmpeg's scale filter makes full range limited unless asked to keep it; the tool keeps it.
-         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale + ":out_range=full", {}},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale + ":out_range=full", {}, ""},
         {"tv_bt2020_444_10bit", "in.mkv",
          kPlainClip +
              filters(yuv_quadrants("yuv444p10le", 4) +
                      ",setparams=range=tv:colorspace=bt2020nc:color_primaries=bt2020:color_trc=smpte2084") +
              " -c:v ffv1",
-         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, ""},
         {"rgb", "in.mkv",
          kPlainClip +
              filters("format=gbrp,geq=r='if(lt(X,W/2),200,30)':g='if(lt(Y,H/2),40,160)':"
                      "b='if(lt(X,W/2),if(lt(Y,H/2),60,240),90)',format=bgr0") +
              " -c:v ffv1",
-         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, ""},
         {"alpha", "in.mkv", kPlainClip + filters(yuv_quadrants("yuva420p", 1, true)) + " -c:v ffv1", "out.mkv",
-         kBigger + " --codec ffv1", ffv1, kBiggerScale, {}},
-        {"rotated_into_mkv", "in.mp4",
-         kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v libx264 -crf 0 -metadata:s:v rotate=90",
-         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {{"width", "turned"}, {"height", "turned"}}},
+         kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, ""},
+        // A phone's clip: ffmpeg sets the display rotation on a stream copy only.
+        {"rotated_into_mkv", "in.mp4", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v libx264 -crf 0",
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, "-metadata:s:v rotate=90"},
         {"ts_start_offset_with_sound", "in.ts",
          source(64, 48, 10) + " -f lavfi -i sine=d=0.4" + filters(yuv_quadrants("yuv420p", 1)) +
              " -c:v mpeg2video -q:v 2 -c:a mp2",
-         "out.mkv", kBigger + " --codec ffv1", "-map 0 -c:a copy " + ffv1, kBiggerScale, {}},
+         "out.mkv", kBigger + " --codec ffv1", "-map 0 -c:a copy " + ffv1, kBiggerScale, {}, ""},
         {"vfr_gap_into_y4m", "in.mkv",
          kPlainClip + filters(yuv_quadrants("yuv420p", 1) + ",setpts='if(gte(N,3),PTS+10,PTS)'") +
              " -fps_mode vfr -c:v ffv1",
-         "out.y4m", kBigger, "", kBiggerScale, {}},
+         "out.y4m", kBigger, "", kBiggerScale, {}, ""},
         // PCM sound, which MP4 players do not play, becomes AAC as ffmpeg makes it for MP4.
         {"pcm_sound_into_mp4", "in.mkv",
          kPlainClip + " -f lavfi -i sine=d=0.2" + filters(yuv_quadrants("yuv420p", 1)) + " -c:v ffv1 -c:a pcm_s16le",
-         "out.mp4", kBigger, "-map 0 -c:a aac " + kX264, kBiggerScale, {}},
+         "out.mp4", kBigger, "-map 0 -c:a aac " + kX264, kBiggerScale, {}, ""},
         // 50x37.5 at 4:2:0, which ffmpeg's -2 makes 50x38.
         {"odd_height_made_even", "in.mkv", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v ffv1", "out.mp4",
-         "--width 50", kX264, "50:-2", {}},
+         "--width 50", kX264, "50:-2", {}, ""},
     };
 }
 
@@ -246,9 +247,16 @@ protected:
 TEST_P(FfmpegDifferentialTest, VelmoStretchMatchesFfmpegScale)
 {
     const ClipCase& clip = GetParam();
-    const std::string input = folder.path(clip.input);
+    std::string input = folder.path(clip.input);
     Command made = run_command("ffmpeg -v error -y " + clip.make + " " + shell_quoted(input) + " 2>&1");
     ASSERT_EQ(made.status, 0) << made.out;
+    if (!clip.retag.empty()) {
+        const std::string untagged = input;
+        input = folder.path("tagged-" + clip.input);
+        made = run_command("ffmpeg -v error -y -i " + shell_quoted(untagged) + " -c copy " + clip.retag + " " +
+                           shell_quoted(input) + " 2>&1");
+        ASSERT_EQ(made.status, 0) << made.out;
+    }
 
     const std::string ours = folder.path("velmo-" + clip.output);
     const std::string theirs = folder.path("ffmpeg-" + clip.output);
