@@ -607,12 +607,13 @@ TEST_F(UpscaleToolTest, StandardInputAndOutputCarryStreams)
     stdin_from = folder.path("in.y4m");
     ToolRun streamed = run({"-", "-"});
     ASSERT_EQ(streamed.status, 0) << streamed.err;
-    EXPECT_NE(streamed.err.find("velmo-upscale: - 32x18 -> - 48x27: 3 frames"), std::string::npos) << streamed.err;
+    // 48x27 has an odd side, which 4:2:0 video cannot have: 48x28.
+    EXPECT_NE(streamed.err.find("velmo-upscale: - 32x18 -> - 48x28: 3 frames"), std::string::npos) << streamed.err;
     folder.write("out.y4m", streamed.out);
     DecodedVideo output = decode_video(folder.path("out.y4m"));
     EXPECT_EQ(output.frames.size(), 3u);
     EXPECT_EQ(output.info.width, 48);
-    EXPECT_EQ(output.info.height, 27);
+    EXPECT_EQ(output.info.height, 28);
 
     // A PNG through a pipe: looking at its first bytes must not lose them.
     stdin_from = picture("in.png", marked_picture(16, 8));
