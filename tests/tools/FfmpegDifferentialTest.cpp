@@ -125,6 +125,12 @@ std::vector<ClipCase> clip_cases()
         // 50x37.5 at 4:2:0, which ffmpeg's -2 makes 50x38.
         {"odd_height_made_even", "in.mkv", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v ffv1", "out.mp4",
          "--width 50", kX264, "50:-2", {}, ""},
+        // Kept odd on request, where ffmpeg's -1 still makes 4:2:0 even: the tool writes the chroma
+        // in full at the exact size and says so.
+        {"odd_height_kept", "in.mkv", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v ffv1", "out.mkv",
+         "--width 50 --height -1 --codec ffv1", ffv1, "50:-1",
+         {{"pix_fmt", "has an odd side"}, {"height", "has an odd side"}, {"sample_aspect_ratio", "has an odd side"}},
+         ""},
     };
 }
 

@@ -116,8 +116,13 @@ void make_sides_even(const Options& options, const VideoInfo& info, VideoFormat&
 {
     bool odd_width = info.chroma.shift_x > 0 && format.width % 2 != 0;
     bool odd_height = info.chroma.shift_y > 0 && format.height % 2 != 0;
-    if (options.exact_size || info.rgb || (!odd_width && !odd_height))
+    if (info.rgb || (!odd_width && !odd_height))
         return;
+    if (options.exact_size) {
+        note(size_text(format.width, format.height) + " has an odd side, which " + chroma_text(info.chroma) +
+             " video cannot have: its chroma is written in full (4:4:4)");
+        return;
+    }
     auto nearest_even = [](double side) { return std::max(2, 2 * static_cast<int>(std::lround(side / 2))); };
     format.picture_width = format.width;
     format.picture_height = format.height;
