@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +45,7 @@ struct ClipCase {
     std::string scale;       // ffmpeg's scale filter: the same size, flags=bilinear added
     std::vector<NamedDifference> named;
     std::string retag; // ffmpeg output options of a stream copy that then tags the input; may be empty
+    std::string decoder; // ffmpeg's input options that read the input and the outputs; may be empty
 };
 
 // Four flat quadrants, in-gamut for every matrix and range, so that an RGB round trip keeps them.
@@ -83,54 +86,58 @@ std::vector<ClipCase> clip_cases()
              filters(yuv_quadrants("yuv420p", 1) +
                      ",setparams=range=tv:colorspace=bt709:color_primaries=bt709:color_trc=bt709") +
              " -c:v ffv1",
-         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, ""},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, "", ""},
         {"untagged_bt601_420_x264", "in.mp4", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v libx264 -crf 0",
-         "out.mp4", kBigger, kX264, kBiggerScale, {}, ""},
+         "out.mp4", kBigger, kX264, kBiggerScale, {}, "", ""},
         {"pc_bt601_422_sar", "in.mkv",
          kPlainClip +
              filters(yuv_quadrants("yuv422p", 1) + ",setparams=range=pc:colorspace=smpte170m:"
                                                    "color_primaries=smpte170m:color_trc=smpte170m,setsar=4/3") +
              " -c:v ffv1",
          // ffmpeg's scale filter makes full range limited unless asked to keep it; the tool keeps it.
-         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale + ":out_range=full", {}, ""},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale + ":out_range=full", {}, "", ""},
         {"tv_bt2020_444_10bit", "in.mkv",
          kPlainClip +
              filters(yuv_quadrants("yuv444p10le", 4) +
                      ",setparams=range=tv:colorspace=bt2020nc:color_primaries=bt2020:color_trc=smpte2084") +
              " -c:v ffv1",
-         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, ""},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, "", ""},
         {"rgb", "in.mkv",
          kPlainClip +
              filters("format=gbrp,geq=r='if(lt(X,W/2),200,30)':g='if(lt(Y,H/2),40,160)':"
                      "b='if(lt(X,W/2),if(lt(Y,H/2),60,240),90)',format=bgr0") +
              " -c:v ffv1",
-         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, ""},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, "", ""},
         {"alpha", "in.mkv", kPlainClip + filters(yuv_quadrants("yuva420p", 1, true)) + " -c:v ffv1", "out.mkv",
-         kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, ""},
+         kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, "", ""},
         // A phone's clip: ffmpeg sets the display rotation on a stream copy only.
         {"rotated_into_mkv", "in.mp4", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v libx264 -crf 0",
-         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, "-metadata:s:v rotate=90"},
+         "out.mkv", kBigger + " --codec ffv1", ffv1, kBiggerScale, {}, "-metadata:s:v rotate=90", ""},
         {"ts_start_offset_with_sound", "in.ts",
          source(64, 48, 10) + " -f lavfi -i sine=d=0.4" + filters(yuv_quadrants("yuv420p", 1)) +
              " -c:v mpeg2video -q:v 2 -c:a mp2",
-         "out.mkv", kBigger + " --codec ffv1", "-map 0 -c:a copy " + ffv1, kBiggerScale, {}, ""},
+         "out.mkv", kBigger + " --codec ffv1", "-map 0 -c:a copy " + ffv1, kBiggerScale, {}, "", ""},
         {"vfr_gap_into_y4m", "in.mkv",
          kPlainClip + filters(yuv_quadrants("yuv420p", 1) + ",setpts='if(gte(N,3),PTS+10,PTS)'") +
              " -fps_mode vfr -c:v ffv1",
-         "out.y4m", kBigger, "", kBiggerScale, {}, ""},
+         "out.y4m", kBigger, "", kBiggerScale, {}, "", ""},
         // PCM sound, which MP4 players do not play, becomes AAC as ffmpeg makes it for MP4.
         {"pcm_sound_into_mp4", "in.mkv",
          kPlainClip + " -f lavfi -i sine=d=0.2" + filters(yuv_quadrants("yuv420p", 1)) + " -c:v ffv1 -c:a pcm_s16le",
-         "out.mp4", kBigger, "-map 0 -c:a aac " + kX264, kBiggerScale, {}, ""},
+         "out.mp4", kBigger, "-map 0 -c:a aac " + kX264, kBiggerScale, {}, "", ""},
         // 50x37.5 at 4:2:0, which ffmpeg's -2 makes 50x38.
         {"odd_height_made_even", "in.mkv", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v ffv1", "out.mp4",
-         "--width 50", kX264, "50:-2", {}, ""},
+         "--width 50", kX264, "50:-2", {}, "", ""},
         // Kept odd on request, where ffmpeg's -1 still makes 4:2:0 even: the tool writes the chroma
         // in full at the exact size and says so.
         {"odd_height_kept", "in.mkv", kPlainClip + filters(yuv_quadrants("yuv420p", 1)) + " -c:v ffv1", "out.mkv",
          "--width 50 --height -1 --codec ffv1", ffv1, "50:-1",
          {{"pix_fmt", "has an odd side"}, {"height", "has an odd side"}, {"sample_aspect_ratio", "has an odd side"}},
-         ""},
+         "", ""},
+        // VP9's alpha travels beside the picture, where only libvpx's decoder finds it.
+        {"vp9_alpha_webm", "in.webm", kPlainClip + filters(yuv_quadrants("yuva420p", 1, true)) + " -c:v libvpx-vp9",
+         "out.webm", kBigger, "-c:v libvpx-vp9 -crf 31 -b:v 0 -cpu-used 4 -row-mt 1", kBiggerScale, {}, "",
+         "-c:v libvpx-vp9"},
     };
 }
 
@@ -166,7 +173,7 @@ std::map<std::string, std::string> probe(const std::string& path)
         "ffprobe -v error -count_frames -show_entries "
         "format=start_time,duration:stream=codec_type,codec_name,width,height,pix_fmt,color_range,color_space,"
         "color_transfer,color_primaries,sample_aspect_ratio,field_order,start_time,nb_read_frames:"
-        "stream_side_data=rotation -of flat " +
+        "stream_side_data=rotation:stream_tags=alpha_mode -of flat " +
         shell_quoted(path));
     std::map<std::string, std::string> fields;
     size_t start = 0;
@@ -174,8 +181,11 @@ std::map<std::string, std::string> probe(const std::string& path)
         size_t end = probed.out.find('\n', start);
         std::string line = probed.out.substr(start, end - start);
         size_t equals = line.find('=');
+        // Matroska writes tag names in capitals and reads its own elements back in small letters.
+        std::string key = line.substr(0, equals == std::string::npos ? 0 : equals);
+        std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
         if (equals != std::string::npos)
-            fields[line.substr(0, equals)] = line.substr(equals + 1);
+            fields[key] = line.substr(equals + 1);
         start = end == std::string::npos ? probed.out.size() : end + 1;
     }
     return fields;
@@ -187,7 +197,8 @@ std::string field_name(const std::string& key)
 }
 
 // The decoded first frame as 16-bit planes of the reference's kind (YUV or RGB, with alpha when
-// it has one), so that both outputs are read the same way whatever their own pixel formats.
+// it has one), so that both outputs are read the same way whatever their own pixel formats;
+// `decoder` chooses ffmpeg's decoder where the default one would miss something.
 struct Planes {
     int width = 0;
     int height = 0;
@@ -198,18 +209,19 @@ struct Planes {
     }
 };
 
-std::string comparison_format(const std::string& reference_format)
+std::string comparison_format(const std::string& reference_format, bool alpha_beside)
 {
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(av_get_pix_fmt(reference_format.c_str()));
     bool rgb = descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_RGB);
-    bool alpha = descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA);
+    bool alpha = alpha_beside || (descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA));
     return rgb ? (alpha ? "gbrap16le" : "gbrp16le") : (alpha ? "yuva444p16le" : "yuv444p16le");
 }
 
-Planes first_frame(const std::string& path, const std::string& format, int width, int height)
+Planes first_frame(const std::string& decoder, const std::string& path, const std::string& format, int width,
+                   int height)
 {
-    Command decoded = run_command("ffmpeg -v error -i " + shell_quoted(path) + " -frames:v 1 -f rawvideo -pix_fmt " +
-                                  format + " -");
+    Command decoded = run_command("ffmpeg -v error " + decoder + " -i " + shell_quoted(path) +
+                                  " -frames:v 1 -f rawvideo -pix_fmt " + format + " -");
     Planes frame;
     frame.width = width;
     frame.height = height;
@@ -270,7 +282,7 @@ TEST_P(FfmpegDifferentialTest, VelmoStretchMatchesFfmpegScale)
                                " --priority 0 " + clip.tool + " " + shell_quoted(input) + " " +
                                shell_quoted(ours) + " 2>&1");
     ASSERT_EQ(tool.status, 0) << tool.out;
-    Command reference = run_command("ffmpeg -v error -y -i " + shell_quoted(input) +
+    Command reference = run_command("ffmpeg -v error -y " + clip.decoder + " -i " + shell_quoted(input) +
                                     " -vf scale=" + clip.scale + ":flags=bilinear " + clip.encoder + " " +
                                     shell_quoted(theirs) + " 2>&1");
     ASSERT_EQ(reference.status, 0) << reference.out;
@@ -299,9 +311,11 @@ TEST_P(FfmpegDifferentialTest, VelmoStretchMatchesFfmpegScale)
     if (number(our_fields, prefix + "width") != width || number(our_fields, prefix + "height") != height)
         return; // already reported
     std::string pix_fmt = their_fields[prefix + "pix_fmt"];
-    std::string format = comparison_format(pix_fmt.substr(1, pix_fmt.size() - 2));
-    Planes mine = first_frame(ours, format, width, height);
-    Planes expected = first_frame(theirs, format, width, height);
+    // WebM's VP9 says by a tag that its alpha travels beside the picture.
+    std::string format = comparison_format(pix_fmt.substr(1, pix_fmt.size() - 2),
+                                           their_fields[prefix + "tags.alpha_mode"] == "\"1\"");
+    Planes mine = first_frame(clip.decoder, ours, format, width, height);
+    Planes expected = first_frame(clip.decoder, theirs, format, width, height);
     ASSERT_FALSE(expected.planes.empty());
     ASSERT_EQ(mine.planes.size(), expected.planes.size());
     // One code of 8 bits in the 16-bit planes, plus rounding.

@@ -298,7 +298,7 @@ std::string upscale_video(const Options& options, const std::string& config_fold
              " of the HDR10 video (.mkv and .mp4 keep them)");
     if (info.alpha && !writer.keeps_alpha())
         note("the video's transparency is left out: " + writer.encoder_description() + " in " + writer.format_name() +
-             " has no alpha channel (--codec ffv1 into .mkv keeps it)");
+             " has no alpha channel (.webm with VP9, or --codec ffv1 into .mkv, keeps it)");
     const AVFormatContext* input = reader.container();
     const std::vector<int> copied_as =
         add_copied_streams(writer, *input, reader.video_stream_index(), options.no_audio);

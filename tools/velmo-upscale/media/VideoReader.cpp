@@ -63,6 +63,14 @@ int64_t seek_input(void* opaque, int64_t offset, int whence)
     return position >= 0 ? position : AVERROR(ESPIPE);
 }
 
+// A VP8 or VP9 stream whose container says it carries an alpha channel beside the picture.
+bool alpha_beside_picture(const AVStream& stream)
+{
+    const AVDictionaryEntry* mode = av_dict_get(stream.metadata, "alpha_mode", nullptr, 0);
+    AVCodecID codec = stream.codecpar->codec_id;
+    return mode && std::string(mode->value) == "1" && (codec == AV_CODEC_ID_VP9 || codec == AV_CODEC_ID_VP8);
+}
+
 // Why FFmpeg finds nothing it can read, where the bytes say more than its error: an empty file, or
 // an MP4 whose index was never written (a recording cut off, a download stopped early).
 std::string unreadable_reason(InputFile& input, int error)
@@ -157,6 +165,11 @@ const AVCodec* VideoReader::open_decoder()
 
     AVStream* stream = _format->streams[_video_index];
     const AVCodecParameters* parameters = stream->codecpar;
+    // WebM's VP8 and VP9 carry transparency beside the picture; only libvpx's decoders read it.
+    if (alpha_beside_picture(*stream))
+        if (const AVCodec* libvpx = avcodec_find_decoder_by_name(
+                parameters->codec_id == AV_CODEC_ID_VP9 ? "libvpx-vp9" : "libvpx"))
+            codec = libvpx;
     if (parameters->width <= 0 || parameters->height <= 0 || parameters->width > kMaxSide ||
         parameters->height > kMaxSide)
         throw ToolError(kExitInput, "'" + path + "': unsupported frame size " + std::to_string(parameters->width) +
@@ -216,7 +229,8 @@ void VideoReader::describe_video(const AVCodec& codec)
         _info.bit_depth = descriptor->comp[0].depth;
     const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(format);
     _info.rgb = layout && (layout->flags & AV_PIX_FMT_FLAG_RGB);
-    _info.alpha = layout && (layout->flags & AV_PIX_FMT_FLAG_ALPHA);
+    _info.alpha = (layout && (layout->flags & AV_PIX_FMT_FLAG_ALPHA)) ||
+                  (alpha_beside_picture(*stream) && std::string(codec.name).rfind("libvpx", 0) == 0);
     _info.chroma = _info.rgb ? ChromaFormat{0, 0} : chroma_format_of(format);
     auto side_data = [stream](AVPacketSideDataType type, std::vector<uint8_t>& copy) {
         size_t size = 0;
