@@ -2,6 +2,7 @@
 // upscaled frame.
 #include "GstVelmoUpscale.h"
 
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -22,6 +23,8 @@ struct _GstVelmoUpscale {
     float caps_scale;
     // Lives on the GL thread, between gl_start and gl_stop.
     velmo_gst::VelmoStream* stream;
+    // The GL context's GL_MAX_TEXTURE_SIZE, read in gl_start; 0 before.
+    int max_texture_size;
 };
 
 G_DEFINE_TYPE(GstVelmoUpscale, gst_velmo_upscale, GST_TYPE_GL_FILTER)
@@ -43,7 +46,7 @@ enum {
 };
 
 // Progressive frames only: velmo would scale the two fields of an interlaced frame woven together,
-// so such streams fail to negotiate and need a deinterlacer in front.
+// so such streams are refused (see refuse_interlaced) and need a deinterlacer in front.
 constexpr const char* kCaps =
     "video/x-raw(" GST_CAPS_FEATURE_MEMORY_GL_MEMORY "), format=(string)RGBA, width=(int)[1, MAX], "
     "height=(int)[1, MAX], framerate=(fraction)[0/1, MAX], texture-target=(string)2D, "
@@ -77,7 +80,7 @@ GType priority_type()
         {0, "Never upscale: a plain stretch to the output size", "never"},
         {1, "Upscale only frames larger than 1024x576", "large-frames"},
         {2, "Always upscale", "always"},
-        {3, "Never upscale, the same as never (velmo has both values)", "stretch"},
+        {3, "A plain stretch to the output size, never upscaled (the same as never)", "stretch"},
         {0, nullptr, nullptr},
     };
     static const GType type = g_enum_register_static("GstVelmoUpscalePriority", values);
@@ -98,6 +101,48 @@ float scale_of(GstVelmoUpscale* self)
     float scale = self->settings.scale;
     GST_OBJECT_UNLOCK(self);
     return scale;
+}
+
+// The interlace mode `caps` ask for when every structure asks for one other than progressive (the
+// caps of interlaced video); nullptr otherwise.
+const char* interlaced_mode(GstCaps* caps)
+{
+    if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps))
+        return nullptr;
+    const char* mode = nullptr;
+    for (guint i = 0; i < gst_caps_get_size(caps); ++i) {
+        mode = gst_structure_get_string(gst_caps_get_structure(caps, i), "interlace-mode");
+        if (!mode || std::strcmp(mode, "progressive") == 0)
+            return nullptr;
+    }
+    return mode;
+}
+
+// The same caps asking for progressive frames.
+GstCaps* as_progressive(GstCaps* caps)
+{
+    GstCaps* progressive = gst_caps_copy(caps);
+    for (guint i = 0; i < gst_caps_get_size(progressive); ++i)
+        gst_structure_set(gst_caps_get_structure(progressive, i), "interlace-mode", G_TYPE_STRING, "progressive",
+                          nullptr);
+    return progressive;
+}
+
+// Whether the GPU takes textures of the output size, once its limit is known; posts the error that
+// names the limit when not (velmo could not draw such a frame).
+bool output_fits_gpu(GstVelmoUpscale* self)
+{
+    const GstVideoInfo* out = &GST_GL_FILTER(self)->out_info;
+    const int limit = self->max_texture_size;
+    if (limit == 0 || (GST_VIDEO_INFO_WIDTH(out) <= limit && GST_VIDEO_INFO_HEIGHT(out) <= limit))
+        return true;
+    GST_ELEMENT_ERROR(self, CORE, NEGOTIATION,
+                      ("velmoupscale cannot output %dx%d frames: the GPU's texture-size limit "
+                       "(GL_MAX_TEXTURE_SIZE) is %d pixels per side; lower the scale",
+                       GST_VIDEO_INFO_WIDTH(out), GST_VIDEO_INFO_HEIGHT(out), limit),
+                      ("input %dx%d", GST_VIDEO_INFO_WIDTH(&GST_GL_FILTER(self)->in_info),
+                       GST_VIDEO_INFO_HEIGHT(&GST_GL_FILTER(self)->in_info)));
+    return false;
 }
 
 void set_property(GObject* object, guint id, const GValue* value, GParamSpec* pspec)
@@ -249,6 +294,12 @@ gboolean gl_start(GstGLBaseFilter* base)
         g_free(api_name);
         return FALSE;
     }
+    GLint max_texture_size = 0;
+    context->gl_vtable->GetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_size);
+    self->max_texture_size = max_texture_size;
+    // The caps were set before the GL context was known: their output size is checked now.
+    if (!output_fits_gpu(self))
+        return FALSE;
     if (!GST_GL_BASE_FILTER_CLASS(gst_velmo_upscale_parent_class)->gl_start(base))
         return FALSE;
     self->stream = new velmo_gst::VelmoStream(context);
@@ -278,9 +329,9 @@ gboolean set_caps(GstGLFilter* filter, GstCaps*, GstCaps*)
 {
     GstVelmoUpscale* self = GST_VELMO_UPSCALE(filter);
     auto fits = [filter](float scale) {
-        return velmo_gst::scaled_length(GST_VIDEO_INFO_WIDTH(&filter->in_info), scale) ==
+        return velmo_gst::output_length(GST_VIDEO_INFO_WIDTH(&filter->in_info), scale) ==
                    GST_VIDEO_INFO_WIDTH(&filter->out_info) &&
-               velmo_gst::scaled_length(GST_VIDEO_INFO_HEIGHT(&filter->in_info), scale) ==
+               velmo_gst::output_length(GST_VIDEO_INFO_HEIGHT(&filter->in_info), scale) ==
                    GST_VIDEO_INFO_HEIGHT(&filter->out_info);
     };
     // The scale may have changed again since these caps were chosen: they then still fit the
@@ -290,7 +341,77 @@ gboolean set_caps(GstGLFilter* filter, GstCaps*, GstCaps*)
         self->caps_scale = scale;
     else if (!fits(self->caps_scale))
         return FALSE;
-    return TRUE;
+    return output_fits_gpu(self);
+}
+
+// Interlaced caps are refused by name: the caps event that brings them posts an error saying so.
+// Upstream sends that event only when its queries were answered, so caps queries and accept-caps
+// queries that offer nothing but interlaced video are answered as for the same video progressive.
+// Where upstream can also offer progressive video (a deinterlacer), the answers stay progressive.
+gboolean refuse_interlaced(GstVelmoUpscale* self, GstCaps* caps)
+{
+    const char* mode = interlaced_mode(caps);
+    GST_ELEMENT_ERROR(self, STREAM, FORMAT,
+                      ("velmoupscale does not support interlaced video (interlace-mode %s): it takes progressive "
+                       "frames only; put a deinterlacer in front of it, for example deinterlace",
+                       mode),
+                      ("refused caps %" GST_PTR_FORMAT, caps));
+    return FALSE;
+}
+
+gboolean sink_event(GstBaseTransform* trans, GstEvent* event)
+{
+    if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+        GstCaps* caps = nullptr;
+        gst_event_parse_caps(event, &caps);
+        if (interlaced_mode(caps)) {
+            const gboolean result = refuse_interlaced(GST_VELMO_UPSCALE(trans), caps);
+            gst_event_unref(event);
+            return result;
+        }
+    }
+    return GST_BASE_TRANSFORM_CLASS(gst_velmo_upscale_parent_class)->sink_event(trans, event);
+}
+
+gboolean accept_caps(GstBaseTransform* trans, GstPadDirection direction, GstCaps* caps)
+{
+    GstBaseTransformClass* parent = GST_BASE_TRANSFORM_CLASS(gst_velmo_upscale_parent_class);
+    if (direction != GST_PAD_SINK || !interlaced_mode(caps))
+        return parent->accept_caps(trans, direction, caps);
+    GstCaps* progressive = as_progressive(caps);
+    const gboolean accepted = parent->accept_caps(trans, direction, progressive);
+    gst_caps_unref(progressive);
+    return accepted;
+}
+
+gboolean handle_query(GstBaseTransform* trans, GstPadDirection direction, GstQuery* query)
+{
+    GstBaseTransformClass* parent = GST_BASE_TRANSFORM_CLASS(gst_velmo_upscale_parent_class);
+    GstCaps* filter = nullptr;
+    if (direction == GST_PAD_SINK && GST_QUERY_TYPE(query) == GST_QUERY_CAPS)
+        gst_query_parse_caps(query, &filter);
+    const char* mode = interlaced_mode(filter);
+    if (!mode)
+        return parent->query(trans, direction, query);
+    GST_DEBUG_OBJECT(trans, "upstream offers interlaced video only (interlace-mode %s), which is not supported", mode);
+    GstCaps* progressive = as_progressive(filter);
+    GstQuery* progressive_query = gst_query_new_caps(progressive);
+    gst_caps_unref(progressive);
+    const gboolean answered = parent->query(trans, direction, progressive_query);
+    GstCaps* result = nullptr;
+    if (answered)
+        gst_query_parse_caps_result(progressive_query, &result);
+    if (result) {
+        GstCaps* any_mode = gst_caps_copy(result);
+        for (guint i = 0; i < gst_caps_get_size(any_mode); ++i)
+            gst_structure_remove_field(gst_caps_get_structure(any_mode, i), "interlace-mode");
+        GstCaps* answer = gst_caps_intersect_full(filter, any_mode, GST_CAPS_INTERSECT_FIRST);
+        gst_query_set_caps_result(query, answer);
+        gst_caps_unref(answer);
+        gst_caps_unref(any_mode);
+    }
+    gst_query_unref(progressive_query);
+    return answered;
 }
 
 struct FrameJob {
@@ -327,34 +448,15 @@ gboolean filter_texture(GstGLFilter* filter, GstGLMemory* input, GstGLMemory* ou
     return TRUE;
 }
 
-} // namespace
-
-static void gst_velmo_upscale_init(GstVelmoUpscale* self)
+// The element's properties, all of them settable while playing.
+void install_properties(GObjectClass* object_class)
 {
-    new (&self->settings) velmo_gst::VelmoSettings();
-    self->caps_scale = self->settings.scale;
-    self->stream = nullptr;
-}
-
-static void gst_velmo_upscale_class_init(GstVelmoUpscaleClass* klass)
-{
-    GObjectClass* object_class = G_OBJECT_CLASS(klass);
-    GstElementClass* element_class = GST_ELEMENT_CLASS(klass);
-    GstGLBaseFilterClass* base_class = GST_GL_BASE_FILTER_CLASS(klass);
-    GstGLFilterClass* filter_class = GST_GL_FILTER_CLASS(klass);
-
-    GST_DEBUG_CATEGORY_INIT(velmo_upscale_debug, "velmoupscale", 0, "velmo upscaling element");
-    velmo_gst::log_velmo_to_debug_category();
-
-    object_class->set_property = set_property;
-    object_class->get_property = get_property;
-    object_class->finalize = finalize;
-
     const auto flags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
     g_object_class_install_property(
         object_class, PROP_SCALE,
         g_param_spec_float("scale", "Scale",
-                           "Output size = input size x scale, each side truncated to whole pixels (takes effect at "
+                           "Output size = input size x scale, each side truncated to whole pixels but at least one "
+                           "(takes effect at "
                            "the next frame, the output caps change with it); above 2 in several velmo passes, "
                            "only the last one sharpening",
                            kMinScale, kMaxScale, kDefaults.scale, flags));
@@ -399,7 +501,34 @@ static void gst_velmo_upscale_class_init(GstVelmoUpscaleClass* klass)
         object_class, PROP_CONFIG_DIR,
         g_param_spec_string("config-dir", "Configuration folder",
                             "Folder where velmo writes configure.ini (default: ~/.cache/velmo)", nullptr, flags));
+}
 
+} // namespace
+
+static void gst_velmo_upscale_init(GstVelmoUpscale* self)
+{
+    new (&self->settings) velmo_gst::VelmoSettings();
+    self->caps_scale = self->settings.scale;
+    self->stream = nullptr;
+    self->max_texture_size = 0;
+}
+
+static void gst_velmo_upscale_class_init(GstVelmoUpscaleClass* klass)
+{
+    GObjectClass* object_class = G_OBJECT_CLASS(klass);
+    GstElementClass* element_class = GST_ELEMENT_CLASS(klass);
+    GstBaseTransformClass* transform_class = GST_BASE_TRANSFORM_CLASS(klass);
+    GstGLBaseFilterClass* base_class = GST_GL_BASE_FILTER_CLASS(klass);
+    GstGLFilterClass* filter_class = GST_GL_FILTER_CLASS(klass);
+
+    GST_DEBUG_CATEGORY_INIT(velmo_upscale_debug, "velmoupscale", 0, "velmo upscaling element");
+    velmo_gst::log_velmo_to_debug_category();
+
+    object_class->set_property = set_property;
+    object_class->get_property = get_property;
+    object_class->finalize = finalize;
+
+    install_properties(object_class);
     gst_type_mark_as_plugin_api(level_type(), static_cast<GstPluginAPIFlags>(0));
     gst_type_mark_as_plugin_api(priority_type(), static_cast<GstPluginAPIFlags>(0));
 
@@ -412,6 +541,9 @@ static void gst_velmo_upscale_class_init(GstVelmoUpscaleClass* klass)
     gst_element_class_add_pad_template(element_class, gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS, caps));
     gst_caps_unref(caps);
     element_class->change_state = change_state;
+    transform_class->sink_event = sink_event;
+    transform_class->accept_caps = accept_caps;
+    transform_class->query = handle_query;
 
     // Desktop GL contexts are let through here so that gl_start can say what to change.
     base_class->supported_gl_api =

@@ -1,7 +1,9 @@
 // Frame sizes across the element: velmo's truncated output size and its inverse over caps.
 #include "ScaleCaps.h"
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <initializer_list>
 
@@ -16,7 +18,7 @@ namespace {
 bool scales_to_at_least(int length, float scale, int64_t target)
 {
     float product = static_cast<float>(length) * scale;
-    return !(product < 2147483648.0f) || static_cast<int64_t>(product) >= target;
+    return !(product < 2147483648.0f) || std::max<int64_t>(1, static_cast<int64_t>(product)) >= target;
 }
 
 // Smallest input length whose output is at least `target`; 0 when there is none.
@@ -83,14 +85,12 @@ bool transform_length(const GValue* in, GValue* out, GstPadDirection direction, 
         return false;
 
     if (direction == GST_PAD_SINK) {
-        // Inputs whose output is drawable: from the first reaching one pixel to the last that
-        // stays within the int range.
-        int first = smallest_source(1, scale);
+        // Inputs whose output stays within the int range (every length gives at least one pixel).
         int last = largest_source(INT_MAX, scale);
-        if (first == 0 || first > high || last < low)
+        if (last < low)
             return false;
-        low = scaled_length(low < first ? first : low, scale);
-        high = scaled_length(high > last ? last : high, scale);
+        low = output_length(low, scale);
+        high = output_length(high > last ? last : high, scale);
     } else {
         int first = smallest_source(low, scale);
         int last = largest_source(high, scale);
@@ -119,6 +119,25 @@ int scaled_length(int length, float scale)
     if (!(product >= 1.0f && product < 2147483648.0f))
         return 0;
     return static_cast<int>(product);
+}
+
+int output_length(int length, float scale)
+{
+    const int scaled = scaled_length(length, scale);
+    if (scaled > 0 || length < 1)
+        return scaled;
+    return static_cast<float>(length) * scale < 1.0f ? 1 : 0;
+}
+
+float drawable_scale(int width, int height, float scale)
+{
+    const int shortest = std::min(width, height);
+    if (shortest < 1 || scaled_length(shortest, scale) > 0)
+        return scale;
+    float drawable = 1.0f / static_cast<float>(shortest);
+    while (scaled_length(shortest, drawable) < 1)
+        drawable = std::nextafter(drawable, 2.0f);
+    return drawable;
 }
 
 GstCaps* transform_scaled_caps(GstCaps* caps, GstPadDirection direction, float scale)

@@ -9,4 +9,4 @@ static gboolean plugin_init(GstPlugin* plugin)
 }
 
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, velmo, "Video upscaling with velmo on OpenGL ES", plugin_init,
-                  VELMO_PLUGIN_VERSION, "MIT/X11", "velmo", "velmo")
+                  VELMO_PLUGIN_VERSION, "MIT/X11", "velmo", VELMO_PACKAGE_ORIGIN)

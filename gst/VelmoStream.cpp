@@ -110,9 +110,14 @@ std::string VelmoStream::process(Pass& pass, GLuint input, velmo_output_frame& o
     return velmo_client::draw_failure(frame);
 }
 
-std::string VelmoStream::draw(const VelmoSettings& settings, GLuint input, int width, int height, GLuint output,
+std::string VelmoStream::draw(const VelmoSettings& requested, GLuint input, int width, int height, GLuint output,
                               int output_width, int output_height)
 {
+    // A scale that leaves a side below one pixel is drawn at the smallest scale that keeps one, and
+    // stretched to the output size after.
+    VelmoSettings settings = requested;
+    settings.scale = drawable_scale(width, height, requested.scale);
+    const bool stretched = settings.scale != requested.scale;
     std::vector<float> scales = pass_scales(width, height, settings.scale);
     if (scales.empty())
         return "the scale " + std::to_string(settings.scale) + " leaves nothing of a " + size_text(width, height) +
@@ -137,21 +142,23 @@ std::string VelmoStream::draw(const VelmoSettings& settings, GLuint input, int w
             return error;
         texture = static_cast<GLuint>(out.texid);
     }
-    if (out.width != output_width || out.height != output_height)
+    if (!stretched && (out.width != output_width || out.height != output_height))
         return "velmo drew " + size_text(out.width, out.height) + " for an output buffer of " +
                size_text(output_width, output_height);
-    copy(texture, output, out.width, out.height);
+    copy(texture, output, out.width, out.height, output_width, output_height);
     return {};
 }
 
-void VelmoStream::copy(GLuint source, GLuint target, int width, int height)
+void VelmoStream::copy(GLuint source, GLuint target, int width, int height, int target_width, int target_height)
 {
     const GstGLFuncs* gl = _context->gl_vtable;
     gl->BindFramebuffer(GL_READ_FRAMEBUFFER, _framebuffers[0]);
     gl->FramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, source, 0);
     gl->BindFramebuffer(GL_DRAW_FRAMEBUFFER, _framebuffers[1]);
     gl->FramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target, 0);
-    gl->BlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    const bool same_size = width == target_width && height == target_height;
+    gl->BlitFramebuffer(0, 0, width, height, 0, 0, target_width, target_height, GL_COLOR_BUFFER_BIT,
+                        same_size ? GL_NEAREST : GL_LINEAR);
     // Detached again, so neither texture stays referenced by a framebuffer of ours.
     gl->FramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
     gl->FramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);

@@ -22,7 +22,9 @@ public:
     VelmoStream& operator=(const VelmoStream&) = delete;
 
     // Upscales the RGBA 2D texture `input` (width x height) at settings.scale into `output`,
-    // whose size must be velmo's output size. Above 2x the passes run one after the other on the
+    // whose size must be the element's output size (output_length of each side); where the scale
+    // leaves a side below one pixel, velmo draws at drawable_scale and the result is stretched to
+    // it. Above 2x the passes run one after the other on the
     // GPU, each drawing from the previous one's texture; only the last one sharpens, so the
     // sharpening is applied once. New instances are made first when the frame size, the number of
     // passes or a setting other than the scale changed; a new scale goes to the running instances.
@@ -44,7 +46,9 @@ private:
     std::string create(const VelmoSettings& settings, int width, int height, const std::vector<float>& scales);
     std::string rescale(const std::vector<float>& scales);
     std::string process(Pass& pass, GLuint input, velmo_output_frame& out);
-    void copy(GLuint source, GLuint target, int width, int height);
+    // Copies width x height of `source` onto target_width x target_height of `target`, stretched
+    // (linear) where the sizes differ.
+    void copy(GLuint source, GLuint target, int width, int height, int target_width, int target_height);
 
     GstGLContext* _context;
     std::vector<Pass> _passes;

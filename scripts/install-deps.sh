@@ -12,6 +12,14 @@ packages=(
   libopengl-dev  # CMake's FindOpenGL insists on libOpenGL.so even when only EGL is asked for
   libx11-dev xvfb
   libpng-dev libsimde-dev glslang-tools
+  liblcms2-dev  # velmo-upscale applies embedded colour profiles that a PNG cannot carry
+  libwebp-dev   # and decodes animated WebP, which FFmpeg cannot,
+  libjpeg-dev   # and CMYK JPEGs' inks, which FFmpeg converts without their profile
+  # velmo-upscale's tests on real pictures: icons carrying the widespread 3144-byte sRGB profile
+  # (openjdk-17-jre's), the profiles of colord-data, icc-profiles-free and Ghostscript's CMYK one
+  # (libgs10-common), exiftool to embed them and to write orientations, ImageMagick, webp and PIL to
+  # make the inputs and show them as viewers do
+  openjdk-17-jre colord-data icc-profiles-free libgs10-common libimage-exiftool-perl imagemagick webp python3-pil
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libavfilter-dev
   # the velmoupscale GStreamer plugin, its tests (VP8/Vorbis/WebM, glimagesink) and players

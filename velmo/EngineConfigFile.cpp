@@ -2,10 +2,10 @@
 #include "velmo/EngineConfigFile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -52,24 +52,6 @@ std::string engine_config_text(int video_width, int video_height)
 
 namespace {
 
-// The process's file-creation mask, read without changing it (umask() would, for every thread).
-mode_t current_umask()
-{
-    mode_t mask = 022;
-    if (FILE* status = std::fopen("/proc/self/status", "re")) {
-        char line[256];
-        while (std::fgets(line, sizeof(line), status)) {
-            unsigned int value = 0;
-            if (std::sscanf(line, "Umask: %o", &value) == 1) {
-                mask = static_cast<mode_t>(value);
-                break;
-            }
-        }
-        std::fclose(status);
-    }
-    return mask;
-}
-
 bool write_all(int fd, const std::string& text)
 {
     size_t done = 0;
@@ -96,47 +78,57 @@ ConfigWriteResult write_in_place(const std::string& path, const std::string& tex
     return ok ? ConfigWriteResult::written : ConfigWriteResult::write_failed;
 }
 
-// Opens `temporary`, locked against other writers of the same file. A writer that finds the name
-// renamed away by another (its inode no longer the one locked) opens it again.
-int open_locked_temporary(const std::string& temporary)
+// Whether the process may open the existing file for writing, which is what fopen(path, "w") needs
+// (its mode, owner, access lists and a read-only mount all count). The file is not changed.
+bool may_write(const std::string& path)
 {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
+
+// Creates a temporary file beside `destination` under a name no other writer uses: the process id
+// and a count within the process, with O_EXCL moving on to the next count where a killed writer
+// left that name behind. Unique names need no lock between concurrent writers. open applies the
+// umask to `mode`. Returns the descriptor, or -1.
+int create_temporary(const std::string& destination, mode_t mode, std::string& temporary)
+{
+    static std::atomic<unsigned int> count{0};
+    const std::string prefix = destination + ".tmp." + std::to_string(getpid()) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0)
-            return -1;
-        if (flock(fd, LOCK_EX) != 0) {
-            close(fd);
-            return -1;
-        }
-        struct stat opened = {};
-        struct stat named = {};
-        if (fstat(fd, &opened) == 0 && lstat(temporary.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
-            opened.st_ino == named.st_ino)
+        temporary = prefix + std::to_string(count.fetch_add(1));
+        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd >= 0 || errno != EEXIST)
             return fd;
-        close(fd);
     }
     return -1;
 }
 
-// Writes `text` to `destination` + ".tmp" and renames it over `destination`, giving it the owner
-// and mode of the file it replaces (or what a new file gets under the umask).
+// Writes `text` to a temporary file and renames it over `destination`. A replaced file's owner and
+// mode carry over; where its owner cannot be given to the new file, the file is rewritten in place
+// instead, so that it keeps its owner as it would under fopen. A new file gets 0666 less the umask.
 ConfigWriteResult replace_file(const std::string& destination, const std::string& text, const struct stat* existing)
 {
-    const std::string temporary = destination + ".tmp";
-    const int fd = open_locked_temporary(temporary);
+    std::string temporary;
+    const int fd = create_temporary(destination, existing ? 0600 : 0666, temporary);
     if (fd < 0)
         return existing ? write_in_place(destination, text) : ConfigWriteResult::open_failed;
 
-    bool ok = ftruncate(fd, 0) == 0;
-    mode_t mode = 0666 & ~current_umask();
+    bool ok = true;
     if (existing) {
-        // Keeping the owner needs privileges the process may not have; the content matters more.
-        const bool owner_kept = fchown(fd, existing->st_uid, existing->st_gid) == 0 ||
-                                fchown(fd, static_cast<uid_t>(-1), existing->st_gid) == 0;
-        (void)owner_kept;
-        mode = existing->st_mode & 07777;
+        struct stat created = {};
+        const bool owner_kept = fstat(fd, &created) == 0 &&
+                                ((created.st_uid == existing->st_uid && created.st_gid == existing->st_gid) ||
+                                 fchown(fd, existing->st_uid, existing->st_gid) == 0);
+        if (!owner_kept) {
+            unlink(temporary.c_str());
+            close(fd);
+            return write_in_place(destination, text);
+        }
+        ok = fchmod(fd, existing->st_mode & 07777) == 0;
     }
-    ok = ok && fchmod(fd, mode) == 0;
     ok = ok && write_all(fd, text);
     if (!ok) {
         unlink(temporary.c_str());
@@ -173,6 +165,9 @@ ConfigWriteResult write_engine_config(const std::string& directory, const std::s
 
     struct stat existing = {};
     const bool exists = stat(destination.c_str(), &existing) == 0;
+    // fopen(path, "w") is refused for a file the process may not write; so is the replacing write.
+    if (exists && S_ISREG(existing.st_mode) && !may_write(destination))
+        return ConfigWriteResult::open_failed;
     ConfigWriteResult result;
     if (destination == target && exists && S_ISLNK(link.st_mode))
         result = write_in_place(destination, text); // a link realpath could not follow

@@ -21,14 +21,16 @@ enum class ConfigWriteResult {
 };
 
 // Writes `text` to `directory` + "/configure.ini" (no separator handling, as the engine expects
-// the path built that way). The text goes to configure.ini.tmp beside the file, which is then
-// renamed over it with the replaced file's owner (where the process may set it) and mode, or
-// 0666 less the umask for a new file; a failure leaves the previous file intact. A symbolic link
-// is written through: the file it names is replaced in its own directory. The file is instead
-// rewritten in place, as fopen(path, "w") would, where replacing is impossible or would change what
-// the name means: in a directory that takes no new names, for a file with several hard links, and
-// for a dangling link. A process killed mid-write leaves at most configure.ini.tmp (a partly written
-// configure.ini where it was written in place); the next replacing write reuses and removes it.
+// the path built that way). An existing file the process may not write is refused (open_failed),
+// as fopen(path, "w") refuses it. The text goes to a temporary file beside the file, named after
+// the process and unique within it, which is then renamed over it with the replaced file's owner
+// and mode, or 0666 less the umask for a new file; a failure leaves the previous file intact. A
+// symbolic link is written through: the file it names is replaced in its own directory. The file
+// is instead rewritten in place, as fopen(path, "w") would, where replacing is impossible or would
+// change the file's owner or what the name means: in a directory that takes no new names, for a
+// file whose owner the process cannot give to a new file, for a file with several hard links, and
+// for a dangling link. A process killed mid-write leaves at most its temporary file
+// (configure.ini.tmp.<pid>.<count>), which no later write touches; takes no lock.
 ConfigWriteResult write_engine_config(const std::string& directory, const std::string& text, std::string& path);
 
 } // namespace kx_velmo

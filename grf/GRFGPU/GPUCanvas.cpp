@@ -130,6 +130,7 @@ int GPUCanvas::draw()
     glClearColor(param.clear_color[0], param.clear_color[1], param.clear_color[2], param.clear_color[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glViewport(param.x, param.y, param.width, param.height);
+    // A null draw call in the list (added by a caller whose set-up failed) is skipped, not dereferenced.
     for (GPUDrawCall* draw_call : _private->draw_calls) {
         if (draw_call)
             draw_call->draw();

@@ -30,6 +30,7 @@ GPUProgram::~GPUProgram()
 
 int GPUProgram::attach_shader(GPUShader* shader)
 {
+    // A shader that failed to be made would otherwise be dereferenced here.
     if (!shader) {
         GRF_LOG("attach_shader: no shader\n");
         return -1;

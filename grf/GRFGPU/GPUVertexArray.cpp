@@ -62,6 +62,12 @@ int GPUVertexArray::add_vertex(const float* data, int size_in_bytes, int attribu
     return 0;
 }
 
+int GPUVertexArray::add_vertex(float* data, int size_in_bytes, int attribute_index, int components,
+                               unsigned int stride)
+{
+    return add_vertex(static_cast<const float*>(data), size_in_bytes, attribute_index, components, stride);
+}
+
 int GPUVertexArray::set_index(const unsigned int* data, int size_in_bytes)
 {
     _private->index_count = size_in_bytes >> 2;
@@ -74,6 +80,11 @@ int GPUVertexArray::set_index(const unsigned int* data, int size_in_bytes)
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, size_in_bytes, data, GL_STATIC_DRAW);
     glBindVertexArray(0);
     return 0;
+}
+
+int GPUVertexArray::set_index(unsigned int* data, int size_in_bytes)
+{
+    return set_index(static_cast<const unsigned int*>(data), size_in_bytes);
 }
 
 int GPUVertexArray::draw()

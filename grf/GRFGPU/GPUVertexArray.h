@@ -21,10 +21,14 @@ public:
     // One float attribute at `attribute_index` (the shader's layout location), copied into its own
     // buffer; stride 0 means tightly packed. The array buffer binding is left at the new buffer.
     int add_vertex(const float* data, int size_in_bytes, int attribute_index, int components, unsigned int stride);
+    // The same for hosts built against the non-const declaration; `data` is only read.
+    int add_vertex(float* data, int size_in_bytes, int attribute_index, int components, unsigned int stride);
 
     // The 32-bit index buffer; the index count is size_in_bytes / 4. Meant to be called once: a second
     // call deletes the earlier index buffer and takes its place.
     int set_index(const unsigned int* data, int size_in_bytes);
+    // The same for hosts built against the non-const declaration; `data` is only read.
+    int set_index(unsigned int* data, int size_in_bytes);
 
     // Draws the indexed triangles and unbinds the array.
     int draw();

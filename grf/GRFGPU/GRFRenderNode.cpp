@@ -99,6 +99,7 @@ void GRFRenderNode::register_output_with_children()
 
 int GRFRenderNode::init()
 {
+    // A second init() would make a new canvas and texture and leak the first ones.
     if (_canvas) {
         GRF_LOG("node %s is already initialised\n", _name.c_str());
         return -1;

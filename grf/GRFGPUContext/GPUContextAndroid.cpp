@@ -119,6 +119,7 @@ GPUSurface* GPUContextAndroid::create_offscreen_surface(int width, int height)
 
 int GPUContextAndroid::destroy_surface(GPUSurface* surface)
 {
+    // Giving back a surface that was never made (null) is a no-op, not a dereference of null.
     if (!surface)
         return 0;
     eglDestroySurface(context_private()->ctx.display(), surface->get_surface());

@@ -104,6 +104,7 @@ void Matrix<T>::alloc(int rows, int cols)
         GRF_LOG("Matrix alloc Error, invalid shape (%d, %d)\n", rows, cols);
         return;
     }
+    // Earlier rows are released and the shape recorded: a bare allocation would leak them and leave a stale shape.
     replace_storage(rows, cols);
 }
 

@@ -55,6 +55,8 @@
  *  - The first velmo_set_input_props with a positive size writes <config_dir>/configure.ini, a
  *    plain-text settings file for a separate video-enhancement engine. The library never reads
  *    it back and nothing in it changes what the library does. An existing file is replaced.
+ *  - An existing configure.ini the process may not write (for example mode 0444) is refused as
+ *    fopen(path, "w") refuses it: -1 and "open configure.ini failed", the file left as it was.
  *  - config_dir must name an existing directory that the process may write in: velmo creates no
  *    directory. A directory that does not exist, a path that is not a directory, or one the
  *    process may not write in makes that velmo_set_input_props report -1 (and log "open
@@ -149,14 +151,17 @@ VELMO_API void* velmo_init(const velmo_init_params* params);
  * The scale is stored on every accepted call. The first call with a positive size also records
  * that size, chooses the pipeline once for the instance and writes <config_dir>/configure.ini;
  * later calls change only the scale, and their width and height are not looked at.
- * configure.ini is written to configure.ini.tmp beside it and renamed over it, so a failed write
- * leaves the previous file whole. The replaced file's mode is kept, and its owner where the process
- * may set it; a new file gets 0666 less the umask. A symbolic link is written through (the file it
- * names is replaced in its own directory). Where renaming is impossible or would change what the
- * name means (a directory that takes no new files, a file with several hard links, a dangling link)
- * the file is rewritten in place instead, and a failure there can leave it partly written. A process
- * killed mid-write leaves at most configure.ini.tmp beside an intact file (or, written in place, a
- * partly written configure.ini); the next successful write reuses and removes it.
+ * An existing configure.ini the process may not write is refused (-1), as fopen(path, "w") refuses
+ * it. Otherwise configure.ini is written to a temporary file beside it, configure.ini.tmp.<pid>.<n>
+ * (a name no other writer uses, so no lock is taken), and renamed over it, so a failed write leaves
+ * the previous file whole. The replaced file's owner and mode are kept; a new file gets 0666 less
+ * the umask (applied by open: no file is read for it). A symbolic link is written through (the file
+ * it names is replaced in its own directory). Where renaming is impossible or would change the
+ * file's owner or what the name means (a directory that takes no new files, a file whose owner the
+ * process cannot give to a new file, a file with several hard links, a dangling link) the file is
+ * rewritten in place instead, and a failure there can leave it partly written. A process killed
+ * mid-write leaves at most its temporary file beside an intact file (or, written in place, a
+ * partly written configure.ini).
  * Returns:
  *    0  accepted (file written on the first sized call);
  *   -1  configure.ini could not be written or closed (the size and the pipeline choice stay

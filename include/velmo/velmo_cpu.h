@@ -160,9 +160,10 @@ VELMO_API int FixedDiv1_C(int num, int div);
  * src_width x src_height to dst_width x dst_height with the given filter. A negative src_width
  * mirrors horizontally; a negative src_height enters the vertical step signed. Writes all four
  * values for src_width != 0, src_height != 0, dst_width > 0, dst_height > 0, a known filter and
- * non-NULL pointers, and nothing otherwise. With bilinear or linear filtering, a source one
- * pixel wide (bilinear: or high) that is upsampled gets step 0 at position 0: every output takes
- * that one column or row. */
+ * non-NULL pointers, and nothing otherwise, with one exception: bilinear filtering of a negative
+ * src_height leaves y and dy as they were (an upsampling step needs a positive height). With
+ * bilinear or linear filtering, a source one pixel wide (bilinear: or high) that is upsampled
+ * gets step 0 at position 0: every output takes that one column or row. */
 VELMO_API void SR_ScaleSlope(int src_width, int src_height, int dst_width, int dst_height, FilterMode filtering,
                              int* x, int* y, int* dx, int* dy);
 

@@ -207,17 +207,87 @@ TEST(EngineConfigFile, ReadOnlyDirectoryWritesAWritableFileInPlace)
     EXPECT_EQ(read_file(file), "in place\n");
 }
 
-TEST(EngineConfigFile, LeftoverOfAKilledWriteIsReusedAndRemoved)
+TEST(EngineConfigFile, TemporaryFileOfAnotherWriterIsLeftAlone)
 {
+    // configure.ini.tmp may be a file another writer is filling right now: it is neither reused nor removed.
     TemporaryDirectory directory;
+    const std::string other = directory.path() + "/configure.ini.tmp";
     {
-        std::FILE* leftover = std::fopen((directory.path() + "/configure.ini.tmp").c_str(), "w");
-        ASSERT_NE(leftover, nullptr);
-        std::fputs("a longer text that a killed writer left behind\n", leftover);
-        std::fclose(leftover);
+        std::FILE* busy = std::fopen(other.c_str(), "w");
+        ASSERT_NE(busy, nullptr);
+        std::fputs("another writer's text\n", busy);
+        std::fclose(busy);
     }
     std::string path;
     ASSERT_EQ(write_engine_config(directory.path(), "fresh\n", path), ConfigWriteResult::written);
     EXPECT_EQ(read_file(path), "fresh\n");
-    EXPECT_EQ(directory.entries(), std::vector<std::string>{"configure.ini"});
+    EXPECT_EQ(read_file(other), "another writer's text\n");
+    EXPECT_EQ(directory.entries().size(), 2u) << "no temporary file of this write may remain";
+}
+
+TEST(EngineConfigFile, NewFileTakesTheUmaskWithoutReadingAnyFile)
+{
+    // With one descriptor to spare, the write succeeds only if it opens nothing but its own file,
+    // and the new file still gets 0666 less the umask.
+    TemporaryDirectory directory;
+    pid_t child = fork();
+    if (child == 0) {
+        umask(077);
+        const int lowest_free = dup(0);
+        close(lowest_free);
+        const rlimit limit{static_cast<rlim_t>(lowest_free) + 1, static_cast<rlim_t>(lowest_free) + 1};
+        setrlimit(RLIMIT_NOFILE, &limit);
+        std::string path;
+        if (write_engine_config(directory.path(), "new\n", path) != ConfigWriteResult::written)
+            _exit(1);
+        _exit((status_of(path).st_mode & 07777) == 0600 ? 0 : 2);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not written; 2: mode other than 0600 under umask 077";
+}
+
+TEST(EngineConfigFile, FileTheProcessMayNotWriteIsRefused)
+{
+    // A read-only configure.ini of the process's own, in a folder it may write: fopen(path, "w")
+    // fails there, and so does the write, leaving the file as it was.
+    TemporaryDirectory directory;
+    const std::string file = directory.path() + "/configure.ini";
+    std::string path;
+    ASSERT_EQ(write_engine_config(directory.path(), "kept\n", path), ConfigWriteResult::written);
+    ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chmod(directory.path().c_str(), 0777), 0);
+    }
+    const int code = run_unprivileged([&] {
+        std::string child_path = "unchanged";
+        const ConfigWriteResult result = write_engine_config(directory.path(), "replaced\n", child_path);
+        return result == ConfigWriteResult::open_failed && child_path == "unchanged" ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(read_file(file), "kept\n");
+    EXPECT_EQ(status_of(file).st_mode & 07777, 0444u);
+}
+
+TEST(EngineConfigFile, WritableFileOfAnotherOwnerKeepsItsOwner)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to make a file of another owner";
+    // A shared folder holding root's world-writable configure.ini, written by another user.
+    TemporaryDirectory directory;
+    const std::string file = directory.path() + "/configure.ini";
+    std::string path;
+    ASSERT_EQ(write_engine_config(directory.path(), "root's\n", path), ConfigWriteResult::written);
+    ASSERT_EQ(chmod(file.c_str(), 0666), 0);
+    ASSERT_EQ(chmod(directory.path().c_str(), 0777), 0);
+    const int code = run_unprivileged([&] {
+        std::string child_path;
+        return write_engine_config(directory.path(), "rewritten\n", child_path) == ConfigWriteResult::written ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(read_file(file), "rewritten\n");
+    EXPECT_EQ(status_of(file).st_uid, 0u) << "the file changed hands";
+    EXPECT_EQ(status_of(file).st_mode & 07777, 0666u);
 }

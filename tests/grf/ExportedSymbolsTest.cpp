@@ -129,3 +129,17 @@ TEST(ExportedSymbols, ExactlyTheExternalInterfaces)
     for (const std::string& entity : entities)
         EXPECT_TRUE(present.count(entity)) << "external interface missing: " << entity;
 }
+
+#ifdef VELMO_TEST_WITH_GPU
+TEST(ExportedSymbols, VertexArrayLinksForHostsWithNonConstDeclarations)
+{
+    std::set<std::string> names;
+    for (const std::string& symbol : dynamic_symbols(VELMO_LIBRARY_PATH))
+        names.insert(demangled(symbol));
+    for (const char* signature : {"GRF::GPUVertexArray::add_vertex(float*, int, int, int, unsigned int)",
+                                  "GRF::GPUVertexArray::set_index(unsigned int*, int)",
+                                  "GRF::GPUVertexArray::add_vertex(float const*, int, int, int, unsigned int)",
+                                  "GRF::GPUVertexArray::set_index(unsigned int const*, int)"})
+        EXPECT_TRUE(names.count(signature)) << "not exported: " << signature;
+}
+#endif

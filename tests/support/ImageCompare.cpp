@@ -15,9 +15,10 @@ namespace {
 
 void write_artefacts(const std::string& name, const RgbaImage& actual, const RgbaImage& expected)
 {
-    mkdir("failed-images", 0755);
-    write_png("failed-images/" + name + "_actual.png", actual);
-    write_png("failed-images/" + name + "_expected.png", expected);
+    const std::string folder = failed_images_folder();
+    mkdir(folder.c_str(), 0755);
+    write_png(folder + "/" + name + "_actual.png", actual);
+    write_png(folder + "/" + name + "_expected.png", expected);
     RgbaImage diff(actual.width, actual.height);
     for (size_t i = 0; i < diff.pixels.size(); i += 4) {
         for (int c = 0; c < 3; ++c) {
@@ -26,10 +27,15 @@ void write_artefacts(const std::string& name, const RgbaImage& actual, const Rgb
         }
         diff.pixels[i + 3] = 255;
     }
-    write_png("failed-images/" + name + "_diff.png", diff);
+    write_png(folder + "/" + name + "_diff.png", diff);
 }
 
 } // namespace
+
+std::string failed_images_folder()
+{
+    return VELMO_FAILED_IMAGES_DIR;
+}
 
 ::testing::AssertionResult images_match(const std::string& name, const RgbaImage& actual, const RgbaImage& expected,
                                         const ImageTolerance& tolerance)
@@ -89,7 +95,7 @@ void write_artefacts(const std::string& name, const RgbaImage& actual, const Rgb
     report << "\n  mean error per channel:";
     for (int c = 0; c < channels; ++c)
         report << " " << mean_error[c];
-    report << " (allowed " << tolerance.mean << ")\n  images written to failed-images/" << name << "_*.png";
+    report << " (allowed " << tolerance.mean << ")\n  images written to " << failed_images_folder() << "/" << name << "_*.png";
     write_artefacts(name, actual, expected);
     return ::testing::AssertionFailure() << report.str();
 }

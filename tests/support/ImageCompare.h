@@ -22,8 +22,11 @@ struct ImageTolerance {
     static ImageTolerance exact() { return {}; }
 };
 
-// Failure artefacts go to failed-images/<name>_{actual,expected,diff}.png under the working directory.
+// Failure artefacts go to <name>_{actual,expected,diff}.png in failed_images_folder().
 ::testing::AssertionResult images_match(const std::string& name, const RgbaImage& actual, const RgbaImage& expected,
                                         const ImageTolerance& tolerance);
+
+// The build folder's failed-images/, whatever the working directory: never the source tree.
+std::string failed_images_folder();
 
 } // namespace velmo_test

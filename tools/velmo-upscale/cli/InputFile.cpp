@@ -19,15 +19,26 @@ constexpr size_t kPngSignatureSize = 8;
 
 } // namespace
 
-InputFile::InputFile(const std::string& path) : _path(path)
+InputFile::InputFile(const std::string& path) : _path(path), _owns_fd(path != "-")
 {
     _fd = is_standard_input() ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (_fd < 0)
         throw ToolError(kExitInput, "cannot open '" + path + "': " + std::strerror(errno));
+    find_size();
+}
+
+InputFile::InputFile(int fd, const std::string& name) : _path(name), _fd(fd), _owns_fd(true)
+{
+    find_size();
+}
+
+void InputFile::find_size()
+{
+    const std::string& path = _path;
     struct stat info {};
     if (::fstat(_fd, &info) == 0) {
         if (S_ISDIR(info.st_mode)) {
-            if (!is_standard_input())
+            if (_owns_fd)
                 ::close(_fd);
             throw ToolError(kExitInput, "cannot open '" + path + "': it is a folder");
         }
@@ -38,24 +49,28 @@ InputFile::InputFile(const std::string& path) : _path(path)
 
 InputFile::~InputFile()
 {
-    if (!is_standard_input())
+    if (_owns_fd)
         ::close(_fd);
 }
 
 bool InputFile::starts_with_png_signature()
 {
-    while (_ahead.size() - _ahead_used < kPngSignatureSize) {
-        char buffer[kPngSignatureSize];
-        size_t wanted = kPngSignatureSize - (_ahead.size() - _ahead_used);
-        ssize_t count = ::read(_fd, buffer, wanted);
-        if (count < 0 && errno == EINTR)
+    return look_ahead(kPngSignatureSize) == std::string(kPngSignature, kPngSignatureSize);
+}
+
+std::string InputFile::look_ahead(size_t count)
+{
+    while (_ahead.size() - _ahead_used < count) {
+        char buffer[256];
+        size_t wanted = std::min(sizeof buffer, count - (_ahead.size() - _ahead_used));
+        ssize_t got = ::read(_fd, buffer, wanted);
+        if (got < 0 && errno == EINTR)
             continue;
-        if (count <= 0)
+        if (got <= 0)
             break;
-        _ahead.append(buffer, static_cast<size_t>(count));
+        _ahead.append(buffer, static_cast<size_t>(got));
     }
-    return _ahead.size() - _ahead_used >= kPngSignatureSize &&
-           std::memcmp(_ahead.data() + _ahead_used, kPngSignature, kPngSignatureSize) == 0;
+    return _ahead.substr(_ahead_used, count);
 }
 
 size_t InputFile::read(uint8_t* buffer, size_t size)

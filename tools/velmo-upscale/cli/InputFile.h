@@ -13,17 +13,22 @@ public:
     // "-" is standard input. Throws ToolError(kExitInput) when the file is missing, unreadable or
     // a folder.
     explicit InputFile(const std::string& path);
+    // Takes over an open file (`fd` is closed with the input), named `name` in messages.
+    InputFile(int fd, const std::string& name);
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
     // The name as given, for messages.
     const std::string& path() const { return _path; }
-    bool is_standard_input() const { return _path == "-"; }
+    bool is_standard_input() const { return _path == "-" && !_owns_fd; }
 
     // Whether the next bytes are the PNG signature. Reading afterwards still starts with them,
     // also from pipes.
     bool starts_with_png_signature();
+    // Up to `count` first bytes (fewer when the input is shorter). Reading afterwards still starts
+    // with them, also from pipes.
+    std::string look_ahead(size_t count);
 
     // Up to `size` bytes; 0 at the end. Throws ToolError(kExitInput) on a read error.
     size_t read(uint8_t* buffer, size_t size);
@@ -36,8 +41,12 @@ public:
     int64_t size() const { return _size; }
 
 private:
+    // Refuses a folder; notes the size of a regular file that can seek.
+    void find_size();
+
     std::string _path;
     int _fd = -1;
+    bool _owns_fd = false; // standard input stays open
     int64_t _size = -1;
     // Bytes read ahead to look at the start of an input that cannot seek back, handed out again first.
     std::string _ahead;

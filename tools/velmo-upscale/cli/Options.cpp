@@ -479,7 +479,9 @@ std::string help_text()
        velmo-upscale [options] -o DIR INPUT...
 
 Upscales PNG pictures and videos with velmo on a headless OpenGL ES context.
-  INPUT   a PNG file, or any picture or video FFmpeg can read; - reads standard input
+  INPUT   a PNG file, or any picture or video FFmpeg can read, or an animated WebP;
+          EXIF orientations are applied and colour profiles kept or converted to sRGB;
+          an animated picture is a video with all its frames; - reads standard input
   OUTPUT  .png for a picture; for a video .mkv (every other stream, chapter and tag kept),
           .mp4 or .mov (what they hold kept, sound re-encoded as AAC where needed, the rest
           named), .webm (VP9 and Opus) or .y4m (raw YUV, the picture only); deep, 4:4:4,
@@ -492,7 +494,8 @@ Options:
 Progress is shown on a terminal for videos; a summary line ends every run.
 
 Exit status: 0 done, 2 invalid option or value (a size the GPU or the encoder cannot
-take included), 3 input missing, unreadable, unsupported or ended early, 4 output not
+take included), 3 input missing, unreadable, unsupported (an unusable colour profile
+too) or ended early, 4 output not
 writable or not to be overwritten, 5 no OpenGL ES context or velmo failed, 1 other errors.
 With -o DIR, the status of the first input that failed.
 )";

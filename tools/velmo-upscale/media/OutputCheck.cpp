@@ -37,9 +37,10 @@ void missing_colour(const AVCodecParameters& kept, const AVCodecParameters& want
     if (wanted.color_space != AVCOL_SPC_UNSPECIFIED && wanted.color_space != AVCOL_SPC_RGB &&
         kept.color_space != wanted.color_space)
         items.push_back(std::string("the colour matrix (") + av_color_space_name(wanted.color_space) + ")");
-    // RGB is full range by nature; written as YUV it is converted to limited range, not unmarked.
-    const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(wanted.format));
-    bool rgb = layout && (layout->flags & AV_PIX_FMT_FLAG_RGB);
+    // RGB (an animated PNG's, say) is full range by nature; written as YUV it becomes limited range
+    // rather than losing a mark.
+    const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(wanted.format));
+    const bool rgb = format && (format->flags & AV_PIX_FMT_FLAG_RGB);
     if (!rgb && wanted.color_range == AVCOL_RANGE_JPEG && kept.color_range != AVCOL_RANGE_JPEG)
         // The encoder was given full-range values and kept them; only the mark saying so is gone.
         items.push_back("the full-range mark: the picture keeps its full-range values, which players "

@@ -13,6 +13,7 @@ extern "C" {
 #include <utility>
 
 #include "ContainerChecks.h"
+#include "Orientation.h"
 #include "ToolError.h"
 
 namespace velmo_upscale {
@@ -273,6 +274,8 @@ bool VideoReader::read_picture(AVFrame& picture, int64_t& pts, const PacketSink&
     pts = next_pts();
     const AVFrameSideData* icc = av_frame_get_side_data(_decoded.get(), AV_FRAME_DATA_ICC_PROFILE);
     _icc_profile.assign(icc ? icc->data : nullptr, icc ? icc->data + icc->size : nullptr);
+    const AVDictionaryEntry* orientation = av_dict_get(_decoded->metadata, "Orientation", nullptr, 0);
+    _exif_orientation = orientation_from_text(orientation ? orientation->value : nullptr);
     av_frame_unref(&picture);
     av_frame_move_ref(&picture, _decoded.get());
     return true;

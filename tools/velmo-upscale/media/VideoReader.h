@@ -89,6 +89,8 @@ public:
     const std::string& ended_early() const { return _ended_early; }
     // The ICC profile the last frame delivered carried (a JPEG's, say); empty when none.
     const std::vector<uint8_t>& icc_profile() const { return _icc_profile; }
+    // The EXIF orientation (1 to 8) the last frame delivered carried (a photo's); 1 when none.
+    int exif_orientation() const { return _exif_orientation; }
 
 private:
     void open_or_close();
@@ -144,6 +146,7 @@ private:
     bool _media_before_index = false; // an MP4 on a pipe read past its samples to its index
     std::string _ended_early;
     std::vector<uint8_t> _icc_profile;
+    int _exif_orientation = 1;
     VideoInfo _info;
 };
 

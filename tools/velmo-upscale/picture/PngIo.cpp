@@ -3,6 +3,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cerrno>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "InputFile.h"
+#include "Orientation.h"
 #include "OutputFile.h"
 #include "ToolError.h"
 
@@ -39,6 +41,8 @@ void keep_error(png_structp png, png_const_charp message)
 }
 
 void ignore_warning(png_structp, png_const_charp) {}
+
+void discard_bytes(png_structp, png_bytep, size_t) {}
 
 void read_from_input(png_structp png, png_bytep data, size_t size)
 {
@@ -87,7 +91,11 @@ PngReader::PngReader(InputFile& input) : _input(input)
     if (setjmp(png_jmpbuf(png)))
         fail("is not a readable PNG: ");
     png_set_read_fn(png, &_input, read_from_input);
+    // An animated PNG tells itself by this chunk, which libpng does not know.
+    static const png_byte animation_chunk[] = "acTL";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, animation_chunk, 1);
     png_read_info(png, info);
+    read_extras();
 
     png_uint_32 width = png_get_image_width(png, info);
     png_uint_32 height = png_get_image_height(png, info);
@@ -129,6 +137,25 @@ PngReader::PngReader(InputFile& input) : _input(input)
         png_set_gamma(png, PNG_DEFAULT_sRGB, gamma);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
+}
+
+void PngReader::read_extras()
+{
+    png_structp png = _handles.png;
+    png_infop info = _handles.info;
+    _bit_depth = png_get_bit_depth(png, info);
+    png_uint_32 exif_size = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(png, info, &exif_size, &exif) && exif)
+        _orientation = exif_orientation(exif, exif_size);
+    png_unknown_chunkp chunks = nullptr;
+    int count = png_get_unknown_chunks(png, info, &chunks);
+    for (int i = 0; i < count; ++i)
+        if (std::memcmp(chunks[i].name, "acTL", 4) == 0 && chunks[i].size >= 8) {
+            const png_byte* data = chunks[i].data;
+            uint32_t frames = uint32_t(data[0]) << 24 | uint32_t(data[1]) << 16 | uint32_t(data[2]) << 8 | data[3];
+            _frame_count = static_cast<int>(std::min<uint32_t>(std::max<uint32_t>(frames, 1), INT32_MAX));
+        }
 }
 
 void PngReader::fail(const std::string& what) const
@@ -200,6 +227,31 @@ void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const s
     png_destroy_write_struct(&png, &info);
     if (std::fflush(file) != 0 || std::ferror(file))
         throw ToolError(kExitOutput, "cannot write '" + display_name + "': " + std::strerror(errno));
+}
+
+bool png_can_carry(const IccProfile& profile)
+{
+    char message[256] = {};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, message, keep_error, ignore_warning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        throw std::bad_alloc();
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, nullptr, discard_bytes, nullptr);
+    png_set_IHDR(png, info, 1, 1, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_iCCP(png, info, profile.name.empty() ? "ICC profile" : profile.name.c_str(), PNG_COMPRESSION_TYPE_BASE,
+                 profile.bytes.data(), static_cast<png_uint_32>(profile.bytes.size()));
+    // libpng may also drop a profile with only a warning.
+    bool kept = png_get_valid(png, info, PNG_INFO_iCCP) != 0;
+    png_write_info(png, info);
+    png_destroy_write_struct(&png, &info);
+    return kept;
 }
 
 void write_png_to(const OutputFile& output, const RgbaImage& image, bool with_alpha, const IccProfile* profile)

@@ -42,11 +42,20 @@ public:
     int height() const { return _height; }
     bool has_alpha() const { return _has_alpha; }
     const IccProfile& profile() const { return _profile; }
+    // Bits per sample as stored (1 to 16); the picture is read at 8 whatever they are.
+    int bit_depth() const { return _bit_depth; }
+    // The EXIF orientation of an eXIf chunk ahead of the pixels; 1 when none.
+    int orientation() const { return _orientation; }
+    // The frames an animated PNG announces (acTL chunk); 1 for a still picture, which is all
+    // that libpng reads of an animated one.
+    int frame_count() const { return _frame_count; }
 
     // Decodes the pixels; once only. Throws ToolError(kExitInput) when the file is damaged.
     void read(RgbaImage& image);
 
 private:
+    // Depth, orientation and animation, from the chunks ahead of the pixels.
+    void read_extras();
     [[noreturn]] void fail(const std::string& what) const;
 
     // Destroyed also when the constructor throws.
@@ -62,6 +71,9 @@ private:
     int _height = 0;
     bool _has_alpha = false;
     IccProfile _profile;
+    int _bit_depth = 8;
+    int _orientation = 1;
+    int _frame_count = 1;
     char _message[256] = {};
 };
 
@@ -77,6 +89,10 @@ PngPicture read_png(const std::string& path);
 // libpng or the stream fails.
 void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const std::string& display_name,
                const IccProfile* profile = nullptr);
+
+// Whether libpng writes `profile` into an RGB picture as it is: false for a profile it refuses
+// (a grey or CMYK one, a damaged header, one it knows to be an incorrect sRGB profile).
+bool png_can_carry(const IccProfile& profile);
 
 class OutputFile;
 
