@@ -176,10 +176,15 @@ std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& 
 // Every frame decoded, upscaled and encoded, the other streams' packets copied as they come; the
 // first frame also drawn beside an ordinary upscale when `compare` is given, and each frame's
 // transparency carried beside velmo's drawing when the writer keeps it. The stages overlap unless
-// `overlapped` is false; the file written is the same either way.
-void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange& sizes, VideoWriter& writer,
+// `overlapped` is false; the file written is the same either way. True when a frame was partly
+// transparent and the writer keeps no alpha.
+bool upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange& sizes, VideoWriter& writer,
                     const std::vector<int>& copied_as, OutputFile* compare, Progress& progress, bool overlapped)
 {
+    // Formats with alpha often hold opaque frames only (animated pictures flattened on white):
+    // only transparency that is there is worth naming as lost.
+    bool transparency_lost = false;
+    const bool may_lose_transparency = reader.info().alpha && !writer.keeps_alpha();
     std::unique_ptr<AlphaPlanes> alpha;
     if (writer.keeps_alpha())
         alpha = std::make_unique<AlphaPlanes>(writer.picture_width(), writer.picture_height());
@@ -198,6 +203,8 @@ void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange
         const DrawnTexture out = sizes.upscale(frame, index);
         if (alpha)
             alpha->keep(frame, index);
+        for (size_t i = 3; may_lose_transparency && !transparency_lost && i < frame.pixels.size(); i += 4)
+            transparency_lost = frame.pixels[i] != 255;
         if (compare && index == 0)
             reference = reference_resize(frame, out.width, out.height, options.compare_filter);
         if (!readback.start(out.texture, out.width, out.height))
@@ -229,6 +236,7 @@ void upscale_frames(const Options& options, VideoReader& reader, FrameSizeChange
     };
     run_frame_stages(stages, overlapped);
     progress.finish();
+    return transparency_lost;
 }
 
 // The run's summary line.
@@ -302,9 +310,6 @@ std::string upscale_video(const Options& options, const std::string& config_fold
              (!format.mastering_display.empty() && !format.content_light.empty() ? " and " : "") +
              (format.content_light.empty() ? "" : "the content light level") +
              " of the HDR10 video (.mkv and .mp4 keep them)");
-    if (info.alpha && !writer.keeps_alpha())
-        note("the video's transparency is left out: " + writer.encoder_description() + " in " + writer.format_name() +
-             " has no alpha channel (.webm with VP9, or --codec ffv1 into .mkv, keeps it)");
     const AVFormatContext* input = reader.container();
     const std::vector<int> copied_as =
         add_copied_streams(writer, *input, reader.video_stream_index(), options.no_audio);
@@ -316,10 +321,14 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     FrameSizeChange sizes(upscaler, session, options, config_folder, info.width, info.height, plan,
                           "'" + options.input + "'");
     Progress progress(stderr, info.frame_count);
-    upscale_frames(options, reader, sizes, writer, copied_as, compare.get(), progress, stages_overlap_by_default());
+    bool transparency_lost = upscale_frames(options, reader, sizes, writer, copied_as, compare.get(), progress,
+                                            stages_overlap_by_default());
     if (progress.frames_done() == 0)
         throw ToolError(kExitInput, "no frame of '" + options.input + "' could be decoded");
     writer.finish();
+    if (transparency_lost)
+        note("the video's transparency is left out: " + writer.encoder_description() + " in " + writer.format_name() +
+             " has no alpha channel (.webm with VP9, or --codec ffv1 into .mkv, keeps it)");
     if (writer.frames_repeated() > 0 || writer.frames_dropped() > 0)
         note("Y4M holds a constant " + frame_rate_text(format.frame_rate) + " fps: " +
              plural(writer.frames_repeated(), "frame") + " repeated to fill gaps in the input's timing, " +
