@@ -281,8 +281,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot read the photograph %s\n", photo);
         return 1;
     }
+    // velmo's defaults, set here: the C interface is not built without the GPU path.
     velmo_init_params params{};
-    velmo_default_params(&params);
+    params.sr_level = 2;
+    params.custom_sharpness = 1.5f;
+    params.enable_edge_adaptive = true;
+    params.sigma_s = 0.8f;
+    params.sigma_r = 1.0f;
     velmo_init_params smoothing = params;
     smoothing.enable_fast_sr_smooth = true;
     smoothing.enable_face_protection = true;

@@ -46,7 +46,6 @@ Arguments decode(FuzzInput& input)
     a.row_begin = input.small(0, 255) % a.dst_height;
     a.row_end = a.row_begin + 1 + input.small(0, 255) % (a.dst_height - a.row_begin);
     a.stretch = input.one_in(4);
-    velmo_default_params(&a.params);
     a.params.sr_level = input.small(-1, 4);
     a.params.custom_sharpness = input.one_in(2) ? static_cast<float>(input.small(0, 255)) / 32.0f - 2.0f : input.f32();
     set_flag(a.params.enable_edge_adaptive, input.byte());
