@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, everything velmo needs to build, test and run (run as root).
-# With --fuzz also clang and its fuzzing runtime, for the libFuzzer targets of fuzz/. (--benchmarks,
-# which scripts/benchmarks.sh passes, needs nothing beyond the list: the ffmpeg command it measures
-# against is in it.)
+# With --fuzz also clang and its fuzzing runtime, for the libFuzzer targets of fuzz/; with
+# --benchmarks (scripts/benchmarks.sh passes it) also libjxl's butteraugli_main and ssimulacra_main,
+# which score the quality benchmark's pictures (the ffmpeg command it measures against is in the list).
 set -euo pipefail
 
 packages=(
@@ -31,6 +31,9 @@ packages=(
 )
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
+fi
+if [ "${1:-}" = "--benchmarks" ]; then
+  packages+=(libjxl-devtools)
 fi
 
 missing=()
