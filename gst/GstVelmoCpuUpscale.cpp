@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "ProgressiveOnly.h"
 #include "ScaleCaps.h"
 #include "VelmoProperties.h"
 #include "VelmoSettings.h"
@@ -37,7 +38,7 @@ G_DEFINE_TYPE(GstVelmoCpuUpscale, gst_velmo_cpu_upscale, GST_TYPE_VIDEO_FILTER)
 namespace {
 
 // Progressive frames only: velmo would scale the two fields of an interlaced frame woven together,
-// so such streams fail to negotiate and need a deinterlacer in front.
+// so such streams are refused by name (see ProgressiveOnly.h) and need a deinterlacer in front.
 constexpr const char* kCaps = "video/x-raw, format=(string)RGBA, width=(int)[1, MAX], height=(int)[1, MAX], "
                               "framerate=(fraction)[0/1, MAX], interlace-mode=(string)progressive";
 
@@ -127,6 +128,26 @@ GstCaps* transform_caps(GstBaseTransform* base, GstPadDirection direction, GstCa
         result = intersection;
     }
     return result;
+}
+
+velmo_gst::ProgressiveOnly progressive_only()
+{
+    return {"velmocpuupscale", velmo_cpu_upscale_debug, GST_BASE_TRANSFORM_CLASS(gst_velmo_cpu_upscale_parent_class)};
+}
+
+gboolean sink_event(GstBaseTransform* trans, GstEvent* event)
+{
+    return velmo_gst::progressive_only_sink_event(progressive_only(), trans, event);
+}
+
+gboolean accept_caps(GstBaseTransform* trans, GstPadDirection direction, GstCaps* caps)
+{
+    return velmo_gst::progressive_only_accept_caps(progressive_only(), trans, direction, caps);
+}
+
+gboolean handle_query(GstBaseTransform* trans, GstPadDirection direction, GstQuery* query)
+{
+    return velmo_gst::progressive_only_query(progressive_only(), trans, direction, query);
 }
 
 gboolean set_info(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in_info, GstCaps*, GstVideoInfo* out_info)
@@ -248,6 +269,9 @@ static void gst_velmo_cpu_upscale_class_init(GstVelmoCpuUpscaleClass* klass)
     transform_class->start = start;
     transform_class->stop = stop;
     transform_class->transform_caps = transform_caps;
+    transform_class->sink_event = sink_event;
+    transform_class->accept_caps = accept_caps;
+    transform_class->query = handle_query;
     filter_class->set_info = set_info;
     filter_class->transform_frame = transform_frame;
 }

@@ -6,6 +6,7 @@
 namespace velmo_gst {
 namespace {
 
+// The enums of both elements, registered under velmoupscale's type names.
 GType level_type()
 {
     static const GEnumValue values[] = {
@@ -15,7 +16,7 @@ GType level_type()
         {3, "Light sharpening (1.0)", "light"},
         {0, nullptr, nullptr},
     };
-    static const GType type = g_enum_register_static("GstVelmoLevel", values);
+    static const GType type = g_enum_register_static("GstVelmoUpscaleLevel", values);
     return type;
 }
 
@@ -28,7 +29,7 @@ GType priority_type()
         {3, "A plain stretch to the output size, never upscaled (the same as never)", "stretch"},
         {0, nullptr, nullptr},
     };
-    static const GType type = g_enum_register_static("GstVelmoPriority", values);
+    static const GType type = g_enum_register_static("GstVelmoUpscalePriority", values);
     return type;
 }
 
