@@ -41,18 +41,12 @@ constexpr const char* kCaps =
 
 velmo_gst::VelmoSettings settings_of(GstVelmoUpscale* self)
 {
-    GST_OBJECT_LOCK(self);
-    velmo_gst::VelmoSettings settings = self->settings;
-    GST_OBJECT_UNLOCK(self);
-    return settings;
+    return velmo_gst::locked_copy(GST_BASE_TRANSFORM(self), self->settings);
 }
 
 float scale_of(GstVelmoUpscale* self)
 {
-    GST_OBJECT_LOCK(self);
-    float scale = self->settings.scale;
-    GST_OBJECT_UNLOCK(self);
-    return scale;
+    return settings_of(self).scale;
 }
 
 // Whether the GPU takes textures of the output size, once its limit is known; posts the error that
@@ -74,30 +68,14 @@ bool output_fits_gpu(GstVelmoUpscale* self)
 
 void set_property(GObject* object, guint id, const GValue* value, GParamSpec* pspec)
 {
-    GstVelmoUpscale* self = GST_VELMO_UPSCALE(object);
-    bool level_changed = false;
-    GST_OBJECT_LOCK(self);
-    bool known = velmo_gst::set_velmo_property(self->settings, id, value, level_changed);
-    GST_OBJECT_UNLOCK(self);
-    if (!known) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
-        return;
-    }
-    if (level_changed)
-        g_object_notify(object, "level");
-    // A new scale means a new output size: the source pad negotiates again before the next frame.
-    if (id == velmo_gst::PROP_VELMO_SCALE)
-        gst_base_transform_reconfigure_src(GST_BASE_TRANSFORM(self));
+    velmo_gst::set_velmo_property(GST_BASE_TRANSFORM(object), GST_VELMO_UPSCALE(object)->settings, id, value,
+                                  pspec);
 }
 
 void get_property(GObject* object, guint id, GValue* value, GParamSpec* pspec)
 {
-    GstVelmoUpscale* self = GST_VELMO_UPSCALE(object);
-    GST_OBJECT_LOCK(self);
-    bool known = velmo_gst::get_velmo_property(self->settings, id, value);
-    GST_OBJECT_UNLOCK(self);
-    if (!known)
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+    velmo_gst::get_velmo_property(GST_BASE_TRANSFORM(object), GST_VELMO_UPSCALE(object)->settings, id, value,
+                                  pspec);
 }
 
 void finalize(GObject* object)
@@ -175,13 +153,7 @@ void gl_stop(GstGLBaseFilter* base)
 
 GstCaps* transform_internal_caps(GstGLFilter* filter, GstPadDirection direction, GstCaps* caps, GstCaps* filter_caps)
 {
-    GstCaps* result = velmo_gst::transform_scaled_caps(caps, direction, scale_of(GST_VELMO_UPSCALE(filter)));
-    if (filter_caps) {
-        GstCaps* intersection = gst_caps_intersect_full(filter_caps, result, GST_CAPS_INTERSECT_FIRST);
-        gst_caps_unref(result);
-        result = intersection;
-    }
-    return result;
+    return velmo_gst::transform_scaled_caps(caps, direction, scale_of(GST_VELMO_UPSCALE(filter)), filter_caps);
 }
 
 gboolean set_caps(GstGLFilter* filter, GstCaps*, GstCaps*)

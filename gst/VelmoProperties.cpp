@@ -90,7 +90,11 @@ void install_velmo_properties(GObjectClass* object_class, const char* config_dir
     gst_type_mark_as_plugin_api(priority_type(), static_cast<GstPluginAPIFlags>(0));
 }
 
-bool set_velmo_property(VelmoSettings& settings, guint id, const GValue* value, bool& level_changed)
+namespace {
+
+// Sets property `id` of `settings` from `value`; false for an id that is none of velmo's.
+// `level_changed` says whether setting the sharpness changed the level to 0.
+bool set_setting(VelmoSettings& settings, guint id, const GValue* value, bool& level_changed)
 {
     level_changed = false;
     switch (id) {
@@ -133,7 +137,8 @@ bool set_velmo_property(VelmoSettings& settings, guint id, const GValue* value, 
     }
 }
 
-bool get_velmo_property(const VelmoSettings& settings, guint id, GValue* value)
+// Reads property `id` of `settings` into `value`; false for an id that is none of velmo's.
+bool get_setting(const VelmoSettings& settings, guint id, GValue* value)
 {
     switch (id) {
     case PROP_VELMO_SCALE:
@@ -169,6 +174,43 @@ bool get_velmo_property(const VelmoSettings& settings, guint id, GValue* value)
     default:
         return false;
     }
+}
+
+} // namespace
+
+void set_velmo_property(GstBaseTransform* element, VelmoSettings& settings, guint id, const GValue* value,
+                        GParamSpec* pspec)
+{
+    bool level_changed = false;
+    GST_OBJECT_LOCK(element);
+    bool known = set_setting(settings, id, value, level_changed);
+    GST_OBJECT_UNLOCK(element);
+    if (!known) {
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(element, id, pspec);
+        return;
+    }
+    if (level_changed)
+        g_object_notify(G_OBJECT(element), "level");
+    if (id == PROP_VELMO_SCALE)
+        gst_base_transform_reconfigure_src(element);
+}
+
+void get_velmo_property(GstBaseTransform* element, const VelmoSettings& settings, guint id, GValue* value,
+                        GParamSpec* pspec)
+{
+    GST_OBJECT_LOCK(element);
+    bool known = get_setting(settings, id, value);
+    GST_OBJECT_UNLOCK(element);
+    if (!known)
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(element, id, pspec);
+}
+
+VelmoSettings locked_copy(GstBaseTransform* element, const VelmoSettings& settings)
+{
+    GST_OBJECT_LOCK(element);
+    VelmoSettings copy = settings;
+    GST_OBJECT_UNLOCK(element);
+    return copy;
 }
 
 } // namespace velmo_gst
