@@ -102,26 +102,6 @@ GstCaps* transform_caps(GstBaseTransform* base, GstPadDirection direction, GstCa
     return velmo_gst::transform_scaled_caps(caps, direction, scale_of(GST_VELMO_CPU_UPSCALE(base)), filter_caps);
 }
 
-velmo_gst::ProgressiveOnly progressive_only()
-{
-    return {"velmocpuupscale", velmo_cpu_upscale_debug, GST_BASE_TRANSFORM_CLASS(gst_velmo_cpu_upscale_parent_class)};
-}
-
-gboolean sink_event(GstBaseTransform* trans, GstEvent* event)
-{
-    return velmo_gst::progressive_only_sink_event(progressive_only(), trans, event);
-}
-
-gboolean accept_caps(GstBaseTransform* trans, GstPadDirection direction, GstCaps* caps)
-{
-    return velmo_gst::progressive_only_accept_caps(progressive_only(), trans, direction, caps);
-}
-
-gboolean handle_query(GstBaseTransform* trans, GstPadDirection direction, GstQuery* query)
-{
-    return velmo_gst::progressive_only_query(progressive_only(), trans, direction, query);
-}
-
 gboolean set_info(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in_info, GstCaps*, GstVideoInfo* out_info)
 {
     GstVelmoCpuUpscale* self = GST_VELMO_CPU_UPSCALE(filter);
@@ -241,9 +221,7 @@ static void gst_velmo_cpu_upscale_class_init(GstVelmoCpuUpscaleClass* klass)
     transform_class->start = start;
     transform_class->stop = stop;
     transform_class->transform_caps = transform_caps;
-    transform_class->sink_event = sink_event;
-    transform_class->accept_caps = accept_caps;
-    transform_class->query = handle_query;
+    velmo_gst::refuse_interlaced_video(transform_class, "velmocpuupscale", velmo_cpu_upscale_debug);
     filter_class->set_info = set_info;
     filter_class->transform_frame = transform_frame;
 }

@@ -175,26 +175,6 @@ gboolean set_caps(GstGLFilter* filter, GstCaps*, GstCaps*)
     return output_fits_gpu(self);
 }
 
-velmo_gst::ProgressiveOnly progressive_only()
-{
-    return {"velmoupscale", velmo_upscale_debug, GST_BASE_TRANSFORM_CLASS(gst_velmo_upscale_parent_class)};
-}
-
-gboolean sink_event(GstBaseTransform* trans, GstEvent* event)
-{
-    return velmo_gst::progressive_only_sink_event(progressive_only(), trans, event);
-}
-
-gboolean accept_caps(GstBaseTransform* trans, GstPadDirection direction, GstCaps* caps)
-{
-    return velmo_gst::progressive_only_accept_caps(progressive_only(), trans, direction, caps);
-}
-
-gboolean handle_query(GstBaseTransform* trans, GstPadDirection direction, GstQuery* query)
-{
-    return velmo_gst::progressive_only_query(progressive_only(), trans, direction, query);
-}
-
 struct FrameJob {
     GstVelmoUpscale* self;
     velmo_gst::VelmoSettings settings;
@@ -266,9 +246,7 @@ static void gst_velmo_upscale_class_init(GstVelmoUpscaleClass* klass)
     gst_element_class_add_pad_template(element_class, gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS, caps));
     gst_caps_unref(caps);
     element_class->change_state = change_state;
-    transform_class->sink_event = sink_event;
-    transform_class->accept_caps = accept_caps;
-    transform_class->query = handle_query;
+    velmo_gst::refuse_interlaced_video(transform_class, "velmoupscale", velmo_upscale_debug);
 
     // Desktop GL contexts are let through here so that gl_start can say what to change.
     base_class->supported_gl_api =

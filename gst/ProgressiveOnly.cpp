@@ -6,6 +6,31 @@
 namespace velmo_gst {
 namespace {
 
+// What the handlers need of the element: its name for the error text, its debug category for the
+// log, and its parent class, whose handlers answer everything that is not interlaced video.
+struct ProgressiveOnly {
+    const char* element_name;
+    GstDebugCategory* category;
+    GstBaseTransformClass* parent;
+};
+
+// Where refuse_interlaced_video keeps each element type's ProgressiveOnly.
+GQuark progressive_only_quark()
+{
+    static const GQuark quark = g_quark_from_static_string("velmo-progressive-only");
+    return quark;
+}
+
+// The ProgressiveOnly of `trans`'s type, or of the nearest type above it that has one.
+const ProgressiveOnly& progressive_only_of(GstBaseTransform* trans)
+{
+    GType type = G_TYPE_FROM_INSTANCE(trans);
+    gpointer found = nullptr;
+    while (!(found = g_type_get_qdata(type, progressive_only_quark())))
+        type = g_type_parent(type);
+    return *static_cast<const ProgressiveOnly*>(found);
+}
+
 // The interlace mode `caps` ask for when every structure asks for one other than progressive (the
 // caps of interlaced video); nullptr otherwise.
 const char* interlaced_mode(GstCaps* caps)
@@ -46,10 +71,9 @@ gboolean refuse_interlaced(const ProgressiveOnly& element, GstBaseTransform* tra
     return FALSE;
 }
 
-} // namespace
-
-gboolean progressive_only_sink_event(const ProgressiveOnly& element, GstBaseTransform* trans, GstEvent* event)
+gboolean sink_event(GstBaseTransform* trans, GstEvent* event)
 {
+    const ProgressiveOnly& element = progressive_only_of(trans);
     if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
         GstCaps* caps = nullptr;
         gst_event_parse_caps(event, &caps);
@@ -62,9 +86,9 @@ gboolean progressive_only_sink_event(const ProgressiveOnly& element, GstBaseTran
     return element.parent->sink_event(trans, event);
 }
 
-gboolean progressive_only_accept_caps(const ProgressiveOnly& element, GstBaseTransform* trans,
-                                      GstPadDirection direction, GstCaps* caps)
+gboolean accept_caps(GstBaseTransform* trans, GstPadDirection direction, GstCaps* caps)
 {
+    const ProgressiveOnly& element = progressive_only_of(trans);
     if (direction != GST_PAD_SINK || !interlaced_mode(caps))
         return element.parent->accept_caps(trans, direction, caps);
     GstCaps* progressive = as_progressive(caps);
@@ -73,9 +97,9 @@ gboolean progressive_only_accept_caps(const ProgressiveOnly& element, GstBaseTra
     return accepted;
 }
 
-gboolean progressive_only_query(const ProgressiveOnly& element, GstBaseTransform* trans, GstPadDirection direction,
-                                GstQuery* query)
+gboolean handle_query(GstBaseTransform* trans, GstPadDirection direction, GstQuery* query)
 {
+    const ProgressiveOnly& element = progressive_only_of(trans);
     GstCaps* filter = nullptr;
     if (direction == GST_PAD_SINK && GST_QUERY_TYPE(query) == GST_QUERY_CAPS)
         gst_query_parse_caps(query, &filter);
@@ -102,6 +126,19 @@ gboolean progressive_only_query(const ProgressiveOnly& element, GstBaseTransform
     }
     gst_query_unref(progressive_query);
     return answered;
+}
+
+} // namespace
+
+void refuse_interlaced_video(GstBaseTransformClass* klass, const char* element_name, GstDebugCategory* category)
+{
+    // Lives as long as the type, which a plugin never unregisters.
+    auto* element = new ProgressiveOnly{element_name, category,
+                                        GST_BASE_TRANSFORM_CLASS(g_type_class_peek_parent(klass))};
+    g_type_set_qdata(G_TYPE_FROM_CLASS(klass), progressive_only_quark(), element);
+    klass->sink_event = sink_event;
+    klass->accept_caps = accept_caps;
+    klass->query = handle_query;
 }
 
 } // namespace velmo_gst
