@@ -103,6 +103,8 @@ Settings pass_settings(const Settings& settings, size_t index, size_t count)
         pass.level = 0;
         pass.sharpness = 0.0f;
     }
+    if (index > 0)
+        pass.smooth = false;
     return pass;
 }
 

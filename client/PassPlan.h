@@ -26,8 +26,9 @@ std::vector<float> pass_scales_to_size(int width, int height, int target_width, 
 std::vector<float> pass_scales_for_scale(int width, int height, float scale);
 
 // What pass `index` of `count` is drawn with: the passes before the last unsharpened, because each
-// pass's unsharp mask would sharpen the one before's again; the sharpening asked for is applied
-// once, at the output size.
+// pass's unsharp mask would sharpen the one before's again, and the passes after the first
+// unsmoothed, because each smoothing would soften the one before's again: the sharpening asked for
+// is applied once, at the output size, and the smoothing once, at the input size.
 Settings pass_settings(const Settings& settings, size_t index, size_t count);
 
 // Whether velmo runs its upscaling pipeline on a pass whose input is width x height at this

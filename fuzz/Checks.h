@@ -32,4 +32,9 @@ std::string check_tool_options(const std::uint8_t* data, std::size_t size);
 // damaged chunk contents reach the decoder instead of failing their checksum.
 std::string check_png_reader(const std::uint8_t* data, std::size_t size);
 
+// velmo-upscale's video reader on the input as a file, as the tool reads a video (deinterlaced,
+// each frame at its own size, turned upright when the first byte is odd): frames whose pixels
+// match their size, with rising timestamps, or an input error with a message.
+std::string check_video_reader(const std::uint8_t* data, std::size_t size);
+
 } // namespace velmo_fuzz

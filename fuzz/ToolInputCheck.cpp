@@ -2,17 +2,15 @@
 // usable result or the tool's own error with its exit status and a message, never anything else.
 #include "Checks.h"
 
-#include <stdlib.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cmath>
-#include <cstdio>
 #include <exception>
 #include <vector>
 
 #include "Options.h"
 #include "PngIo.h"
+#include "ScratchFile.h"
 #include "ToolError.h"
 
 using namespace velmo_upscale;
@@ -68,23 +66,6 @@ void fix_chunk_checksums(std::vector<unsigned char>& file)
     }
 }
 
-// One scratch file for the whole process, removed at exit.
-const std::string& scratch_path()
-{
-    static const std::string path = [] {
-        char name[] = "/tmp/velmo-fuzz-png-XXXXXX";
-        const int descriptor = mkstemp(name);
-        if (descriptor < 0) {
-            std::perror("velmo fuzz: mkstemp");
-            std::abort();
-        }
-        close(descriptor);
-        std::atexit([] { unlink(scratch_path().c_str()); });
-        return std::string(name);
-    }();
-    return path;
-}
-
 } // namespace
 
 std::string check_tool_options(const std::uint8_t* data, std::size_t size)
@@ -121,12 +102,7 @@ std::string check_png_reader(const std::uint8_t* data, std::size_t size)
     std::vector<unsigned char> file(data, data + size);
     if (size > 0 && (data[0] & 1))
         fix_chunk_checksums(file);
-    const std::string& path = scratch_path();
-    std::FILE* stream = std::fopen(path.c_str(), "wb");
-    if (!stream || std::fwrite(file.data(), 1, file.size(), stream) != file.size() || std::fclose(stream) != 0) {
-        std::perror("velmo fuzz: writing the scratch file");
-        std::abort();
-    }
+    const std::string& path = scratch_file_with(file.data(), file.size());
     try {
         const PngPicture picture = read_png(path);
         const RgbaImage& image = picture.image;

@@ -4,11 +4,12 @@
 #                                     and its regression inputs; fails when any target finds a crash.
 #                                     0 only replays the seed and regression inputs.
 #   scripts/fuzz.sh TARGET FILE...    one target (cpu_routines, upscale_rgba, api_calls, tool_options,
-#                                     png_reader) on the given inputs: reproduces a crash from its file
+#                                     png_reader, video_reader) on the given inputs: reproduces a crash
+#                                     from its file
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=build-fuzz
-targets=(cpu_routines upscale_rgba api_calls tool_options png_reader)
+targets=(cpu_routines upscale_rgba api_calls tool_options png_reader video_reader)
 
 bash scripts/install-deps.sh --fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMO_BUILD_FUZZERS=ON \

@@ -65,4 +65,9 @@ TEST(FuzzRegression, PngReader)
 {
     check_inputs(velmo_fuzz::check_png_reader, "png_reader");
 }
+
+TEST(FuzzRegression, VideoReader)
+{
+    check_inputs(velmo_fuzz::check_video_reader, "video_reader");
+}
 #endif

@@ -262,6 +262,17 @@ double comb_measure(const RgbaImage& image)
     return sum / (double(image.width) * (image.height - 2));
 }
 
+// The field order the file's video stream is marked with.
+AVFieldOrder stream_field_order(const std::string& path)
+{
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+        return AV_FIELD_UNKNOWN;
+    AVFieldOrder order = format->nb_streams > 0 ? format->streams[0]->codecpar->field_order : AV_FIELD_UNKNOWN;
+    avformat_close_input(&format);
+    return order;
+}
+
 // Peak signal-to-noise ratio of the colour channels in dB.
 double psnr(const RgbaImage& a, const RgbaImage& b)
 {
@@ -454,6 +465,9 @@ TEST_F(EverydayInputsTest, InterlacedVideoIsDeinterlacedWithBwdif)
     };
     velmo_upscale_test::DecodedVideo progressive = upscaled("auto", "deinterlaced with bwdif");
     velmo_upscale_test::DecodedVideo combed = upscaled("off", "not deinterlaced (--deinterlace off)");
+    // Left woven, the frames are marked so, in the input's field order, for players to deinterlace.
+    EXPECT_EQ(stream_field_order(folder.path("off.y4m")), AV_FIELD_TT);
+    EXPECT_EQ(stream_field_order(folder.path("auto.y4m")), AV_FIELD_PROGRESSIVE);
     ASSERT_EQ(progressive.frames.size(), 10u);
     ASSERT_EQ(combed.frames.size(), 10u);
     double after = 0, before = 0;

@@ -122,9 +122,10 @@ TEST(OptionsTest, InvalidValuesNameTheOptionAndTheValue)
         {{"--smooth=yes", "a.png", "b.png"}, "unknown option '--smooth=yes'"},
         {{"a.png"}, "expected two file names, INPUT and OUTPUT, got 1"},
         {{"a.png", "b.png", "c.png"}, "got 3"},
-        {{"a.png", "b.avi"}, "cannot tell what to write from the name 'b.avi'"},
+        {{"a.png", "b.avi"}, "the tool does not write .avi files ('b.avi'): use .png for a picture, .mp4, .mov"},
+        {{"a.png", "b"}, "cannot tell what to write from the name 'b'"},
         {{"--crf", "high", "a.mp4", "b.mkv"}, "--crf must be a number from 0 to 100, not 'high'"},
-        {{"--codec", "ffv1", "a.png", "b.png"}, "--codec, --crf and --preset choose the encoder of .mp4 and .mkv"},
+        {{"--codec", "ffv1", "a.png", "b.png"}, "--codec, --crf and --preset choose the encoder of .mp4, .mov, .mkv and .webm"},
         {{"a.png", ""}, "must not be empty"},
     };
     for (const Case& c : cases) {

@@ -597,6 +597,10 @@ TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)
 {
     std::string png = picture("in.png", marked_picture(8, 8));
     std::string text = folder.write("notes.mp4", std::string(2048, 'x'));
+    std::string empty = folder.write("empty.mp4", "");
+    // An MP4 recording cut off before its index was written: a file type box and the media.
+    std::string unfinished = folder.write("unfinished.mp4", std::string("\0\0\0\x10" "ftypisom\0\0\2\0", 16) +
+                                                                std::string("\0\0\0\x10" "mdat", 8) + std::string(8, 'x'));
     std::string missing_folder = folder.path("no/such/folder/out.png");
     std::string wide = config.path("wide.y4m"); // wider than MPEG-4 Part 2 allows
     write_still_y4m(wide, 8200, 8, 1);
@@ -609,6 +613,9 @@ TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)
         {{folder.path("missing.png"), folder.path("out.png")}, kExitInput, "cannot open '" + folder.path("missing.png") + "': No such file or directory"},
         {{text, folder.path("out.mp4")}, kExitInput, "'" + text + "' is neither a PNG nor a video FFmpeg can read"},
         {{folder.path(), folder.path("out.mp4")}, kExitInput, "it is a folder"},
+        {{empty, folder.path("out.mp4")}, kExitInput, "FFmpeg can read: the file is empty"},
+        {{unfinished, folder.path("out.mp4")}, kExitInput, "without its index (the moov box): it was cut off"},
+        {{png, folder.path("out.avi")}, kExitUsage, "the tool does not write .avi files"},
         {{png, missing_folder}, kExitOutput, "cannot write '" + missing_folder + "': No such file or directory"},
         {{png, folder.path("out.png"), "--compare", missing_folder}, kExitOutput, "cannot write '" + missing_folder + "'"},
         {{"--scale", "3000", png, folder.path("out.png")}, kExitUsage, "--scale must be a number from 0 to 1000, not '3000'"},
@@ -630,7 +637,8 @@ TEST_F(UpscaleToolTest, BadCallsFailWithMessageAndStatus)
         EXPECT_NE(result.err.find(c.message), std::string::npos) << call << "\n" << result.err;
         EXPECT_TRUE(result.out.empty()) << call << "\n" << result.out;
     }
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"in.png", "notes.mp4"})) << "a failed run left files";
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"empty.mp4", "in.png", "notes.mp4", "unfinished.mp4"}))
+        << "a failed run left files";
 }
 
 TEST_F(UpscaleToolTest, HelpAndVersion)
@@ -700,12 +708,13 @@ TEST_F(UpscaleToolTest, StandardInputAndOutputCarryStreams)
     stdin_from = folder.path("in.y4m");
     ToolRun streamed = run({"-", "-"});
     ASSERT_EQ(streamed.status, 0) << streamed.err;
-    EXPECT_NE(streamed.err.find("velmo-upscale: - 32x18 -> - 48x27: 3 frames"), std::string::npos) << streamed.err;
+    // 48x27 has an odd side, which 4:2:0 video cannot have: 48x28.
+    EXPECT_NE(streamed.err.find("velmo-upscale: - 32x18 -> - 48x28: 3 frames"), std::string::npos) << streamed.err;
     folder.write("out.y4m", streamed.out);
     DecodedVideo output = decode_video(folder.path("out.y4m"));
     EXPECT_EQ(output.frames.size(), 3u);
     EXPECT_EQ(output.info.width, 48);
-    EXPECT_EQ(output.info.height, 27);
+    EXPECT_EQ(output.info.height, 28);
 
     // A PNG through a pipe: looking at its first bytes must not lose them.
     stdin_from = picture("in.png", marked_picture(16, 8));
@@ -836,6 +845,17 @@ TEST_F(UpscaleToolTest, AnySizeInVelmoPassesOfAtMostTwo)
     }
 }
 
+// Above 2x the skin smoothing runs once, in the first pass, as sharpening runs once in the last:
+// --scale 4 draws what --scale 2 and then an unsmoothed --scale 2 draw.
+TEST_F(UpscaleToolTest, SmoothingRunsInTheFirstPassOnly)
+{
+    std::string input = picture("in.png", render_sample_scene(64, 36, 0.0));
+    ASSERT_EQ(run({"--smooth", "--sharpness", "0", "--scale", "4", input, folder.path("once.png")}).status, 0);
+    ASSERT_EQ(run({"--smooth", "--sharpness", "0", "--scale", "2", input, folder.path("half.png")}).status, 0);
+    ASSERT_EQ(run({"--sharpness", "0", "--scale", "2", folder.path("half.png"), folder.path("steps.png")}).status, 0);
+    EXPECT_LT(mean_difference(read_png(folder.path("once.png")).image, read_png(folder.path("steps.png")).image), 0.05);
+}
+
 TEST_F(UpscaleToolTest, SixteenBitPngKeepsItsBrightness)
 {
     // FFmpeg writes 16-bit PNGs without a gAMA chunk: their samples are as bright as 8-bit ones.
@@ -929,11 +949,11 @@ TEST_F(UpscaleToolTest, MkvKeepsEveryStreamChapterAndTagAndMp4NamesWhatItLeavesO
     for (size_t i = 0; i < 6; ++i)
         EXPECT_DOUBLE_EQ(frames_out.seconds(i), frames_in.seconds(i)) << "frame " << i;
 
-    // MP4 holds the title and the chapters, the subtitles as its own timed text, but neither PCM
-    // nor attachments, nor a track title.
+    // MP4 holds the title and the chapters, the subtitles as its own timed text, the PCM sound as
+    // AAC, but no attachments, nor a track title.
     result = run({folder.path("in.mkv"), folder.path("out.mp4")});
     ASSERT_EQ(result.status, 0) << result.err;
-    for (const char* item : {"audio stream #1 (pcm_s16le) cannot go into MP4; left out",
+    for (const char* item : {"audio stream #1 (pcm_s16le) re-encoded as aac, which MP4 players play",
                              "subtitle stream #2 (subrip) written as mov_text, which MP4 holds",
                              "attachment #3 (ttf font.ttf) cannot go into MP4; left out",
                              "MP4 output left out the tag 'title' of video stream #0"})
@@ -943,8 +963,11 @@ TEST_F(UpscaleToolTest, MkvKeepsEveryStreamChapterAndTagAndMp4NamesWhatItLeavesO
     EXPECT_EQ(mp4.tag(mp4->metadata, "title"), "Harbour at dusk");
     EXPECT_EQ(mp4->nb_chapters, 2u);
 
-    // And back: MP4's timed text becomes SubRip in Matroska, words and times intact.
-    result = run({folder.path("out.mp4"), folder.path("back.mkv")});
+    EXPECT_EQ(mp4->streams[1]->codecpar->codec_id, AV_CODEC_ID_AAC);
+
+    // And back without the sound (whose AAC priming would move every stream, as with ffmpeg): MP4's
+    // timed text becomes SubRip in Matroska, words and times intact.
+    result = run({"--no-audio", folder.path("out.mp4"), folder.path("back.mkv")});
     ASSERT_EQ(result.status, 0) << result.err;
     OpenedFile back(folder.path("back.mkv"));
     ASSERT_EQ(back->nb_streams, 2u);
@@ -1012,6 +1035,12 @@ TEST_F(UpscaleToolTest, TenBitHdrStaysTenBitWithItsMetadata)
     ASSERT_TRUE(light);
     EXPECT_EQ(light->MaxCLL, 800u);
     EXPECT_TRUE(av_stream_get_side_data(from_bare->streams[0], AV_PKT_DATA_MASTERING_DISPLAY_METADATA, nullptr));
+    // Into Y4M, which has no place for it, it is named as left out like the container's own.
+    ToolRun bare_y4m = run({folder.path("bare.hevc"), folder.path("from-bare.y4m")});
+    ASSERT_EQ(bare_y4m.status, 0) << bare_y4m.err;
+    EXPECT_NE(bare_y4m.err.find("note: Y4M output left out the mastering-display metadata and the content light level"),
+              std::string::npos)
+        << bare_y4m.err;
 
     ToolRun eight_bit = run({"--codec", "mpeg4", folder.path("hdr.mkv"), folder.path("mpeg4.mkv")});
     ASSERT_EQ(eight_bit.status, 0) << eight_bit.err;
@@ -1036,11 +1065,14 @@ TEST_F(UpscaleToolTest, CodecCrfAndPresetChooseTheEncoder)
         std::string output;
         AVCodecID codec;
     };
+    // "av1" is SVT-AV1, which takes --preset, rather than libaom, which FFmpeg lists first; WebM
+    // is VP9 and MOV is H.264 unless asked otherwise.
     for (const Encoded& c : {Encoded{{"--codec", "ffv1"}, "lossless.mkv", AV_CODEC_ID_FFV1},
                              Encoded{{"--codec", "libx265", "--crf", "30", "--preset", "ultrafast"}, "hevc.mp4",
                                      AV_CODEC_ID_HEVC},
-                             Encoded{{"--codec", "libsvtav1", "--crf", "40", "--preset", "12", "--scale", "2"}, "av1.mkv",
-                                     AV_CODEC_ID_AV1}}) {
+                             Encoded{{"--codec", "av1", "--crf", "40", "--preset", "12", "--scale", "2"}, "av1.mkv",
+                                     AV_CODEC_ID_AV1},
+                             Encoded{{}, "vp9.webm", AV_CODEC_ID_VP9}, Encoded{{}, "h264.mov", AV_CODEC_ID_H264}}) {
         std::vector<std::string> arguments = c.arguments;
         arguments.push_back(in);
         arguments.push_back(folder.path(c.output));
@@ -1050,6 +1082,10 @@ TEST_F(UpscaleToolTest, CodecCrfAndPresetChooseTheEncoder)
         OpenedFile output(folder.path(c.output));
         ASSERT_TRUE(output.is_open()) << c.output;
         EXPECT_EQ(output->streams[0]->codecpar->codec_id, c.codec) << c.output;
+        // Apple's players refuse MP4's default HEVC tag, hev1.
+        if (c.codec == AV_CODEC_ID_HEVC) {
+            EXPECT_EQ(output->streams[0]->codecpar->codec_tag, MKTAG('h', 'v', 'c', '1'));
+        }
         EXPECT_EQ(decode_video(folder.path(c.output)).frames.size(), 3u) << c.output;
     }
 
@@ -1067,7 +1103,7 @@ TEST_F(UpscaleToolTest, CodecCrfAndPresetChooseTheEncoder)
         {{"--preset", "turbo", in, mkv}, "the libx264 encoder takes --preset ultrafast, superfast"},
         {{"--crf", "60", in, mkv}, "the libx264 encoder takes --crf from 0 to 51, not '60'"},
         {{"--codec", "libsvtav1", "--preset", "20", in, mkv}, "the libsvtav1 encoder takes --preset from -1"},
-        {{"--crf", "20", in, folder.path("out.y4m")}, "--codec, --crf and --preset choose the encoder of .mp4 and .mkv"},
+        {{"--crf", "20", in, folder.path("out.y4m")}, "--codec, --crf and --preset choose the encoder of .mp4, .mov"},
     };
     for (const Refused& c : refused) {
         ToolRun result = run(c.arguments);
@@ -1075,5 +1111,6 @@ TEST_F(UpscaleToolTest, CodecCrfAndPresetChooseTheEncoder)
         EXPECT_EQ(result.status, kExitUsage) << call << "\n" << result.err;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << call << "\n" << result.err;
     }
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"av1.mkv", "hevc.mp4", "in.mp4", "lossless.mkv"}));
+    EXPECT_EQ(folder.names(),
+              (std::vector<std::string>{"av1.mkv", "h264.mov", "hevc.mp4", "in.mp4", "lossless.mkv", "vp9.webm"}));
 }

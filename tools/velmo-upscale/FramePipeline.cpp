@@ -79,23 +79,37 @@ void run_serially(const FrameStages& stages)
     }
 }
 
-void run_overlapped(const FrameStages& stages)
-{
-    std::vector<std::unique_ptr<FrameSlot>> slots;
-    BoundedQueue<FrameSlot*> free_slots(kFramesInFlight);
-    BoundedQueue<FrameSlot*> to_render(kFramesInFlight);
-    BoundedQueue<FrameSlot*> to_encode(kFramesInFlight);
-    for (size_t i = 0; i < kFramesInFlight; ++i) {
-        slots.push_back(std::make_unique<FrameSlot>());
-        free_slots.push(slots.back().get());
+// The overlapped run: a decoding thread fills free slots, the calling thread (which owns the GL
+// context) draws and finishes them, an encoding thread writes them and frees them again.
+class OverlappedRun {
+public:
+    explicit OverlappedRun(const FrameStages& stages) : _stages(stages)
+    {
+        for (size_t i = 0; i < kFramesInFlight; ++i) {
+            _slots.push_back(std::make_unique<FrameSlot>());
+            _free_slots.push(_slots.back().get());
+        }
     }
-    FirstFailure failure;
 
-    std::thread decoder([&] {
+    void run()
+    {
+        std::thread decoder([this] { decode_all(); });
+        std::thread encoder([this] { encode_all(); });
+        draw_all();
+        _to_encode.close();
+        encoder.join();
+        decoder.join();
+        _failure.rethrow();
+    }
+
+private:
+    // Decodes into each free slot, with the other streams' packets read before its picture.
+    void decode_all()
+    {
         int64_t index = 0;
         try {
             FrameSlot* slot = nullptr;
-            while (free_slots.pop(slot)) {
+            while (_free_slots.pop(slot)) {
                 slot->index = index;
                 slot->packet_count = 0;
                 // The packets are taken over by reference, never copied.
@@ -107,93 +121,106 @@ void run_overlapped(const FrameStages& stages)
                     }
                     av_packet_move_ref(slot->packets[slot->packet_count++].get(), &packet);
                 };
-                slot->has_frame = stages.decode(*slot->picture, slot->pts, keep_packet);
+                slot->has_frame = _stages.decode(*slot->picture, slot->pts, keep_packet);
                 bool more = slot->has_frame;
-                if (!to_render.push(slot) || !more)
+                if (!_to_render.push(slot) || !more)
                     break;
                 ++index;
             }
         } catch (...) {
-            failure.record(index, kDecode);
+            _failure.record(index, kDecode);
         }
         // What was decoded before a failure still goes through, as it would serially.
-        to_render.close();
-    });
+        _to_render.close();
+    }
 
-    std::thread encoder([&] {
+    // Writes each finished slot's packets and frame, then frees the slot.
+    void encode_all()
+    {
         int64_t index = 0;
         try {
             FrameSlot* slot = nullptr;
-            while (to_encode.pop(slot)) {
+            while (_to_encode.pop(slot)) {
                 index = slot->index;
                 for (size_t i = 0; i < slot->packet_count; ++i) {
-                    stages.copy(*slot->packets[i]);
+                    _stages.copy(*slot->packets[i]);
                     av_packet_unref(slot->packets[i].get());
                 }
                 if (slot->has_frame)
-                    stages.encode(*slot->encoded, slot->pts);
-                free_slots.push(slot);
+                    _stages.encode(*slot->encoded, slot->pts);
+                _free_slots.push(slot);
             }
         } catch (...) {
-            failure.record(index, kEncode);
-            free_slots.abort();
-            to_render.abort();
-            to_encode.abort();
+            _failure.record(index, kEncode);
+            _free_slots.abort();
+            _to_render.abort();
+            _to_encode.abort();
         }
-    });
-
-    int64_t index = 0;
-    FrameSlot* drawn = nullptr; // drawn, not finished yet
-    // Finishes the drawn frame and hands it on; false once the encoder has stopped.
-    auto finish_drawn = [&] {
-        FrameSlot* done = drawn;
-        drawn = nullptr;
-        index = done->index;
-        stages.finish(*done->encoded, done->index);
-        return to_encode.push(done);
-    };
-    try {
-        FrameSlot* slot = nullptr;
-        while (to_render.pop(slot)) {
-            if (slot->has_frame) {
-                index = slot->index;
-                stages.draw(*slot->picture, slot->index);
-                av_frame_unref(slot->picture.get());
-            }
-            if (drawn && !finish_drawn())
-                break;
-            if (slot->has_frame)
-                drawn = slot;
-            else if (!to_encode.push(slot))
-                break;
-        }
-        if (drawn)
-            finish_drawn();
-    } catch (...) {
-        failure.record(index, kRender);
-        // The frame drawn before the one that failed is still written, as it would be serially.
-        if (drawn) {
-            try {
-                finish_drawn();
-            } catch (...) {
-                failure.record(index, kRender);
-            }
-        }
-        free_slots.abort();
-        to_render.abort();
     }
-    to_encode.close();
-    encoder.join();
-    decoder.join();
-    failure.rethrow();
-}
+
+    // Draws each decoded slot and finishes the one drawn before it, so that one read-back is
+    // under way while the next frame is drawn.
+    void draw_all()
+    {
+        try {
+            FrameSlot* slot = nullptr;
+            while (_to_render.pop(slot)) {
+                if (slot->has_frame) {
+                    _index = slot->index;
+                    _stages.draw(*slot->picture, slot->index);
+                    av_frame_unref(slot->picture.get());
+                }
+                if (_drawn && !finish_drawn())
+                    break;
+                if (slot->has_frame)
+                    _drawn = slot;
+                else if (!_to_encode.push(slot))
+                    break;
+            }
+            if (_drawn)
+                finish_drawn();
+        } catch (...) {
+            _failure.record(_index, kRender);
+            // The frame drawn before the one that failed is still written, as it would be serially.
+            if (_drawn) {
+                try {
+                    finish_drawn();
+                } catch (...) {
+                    _failure.record(_index, kRender);
+                }
+            }
+            _free_slots.abort();
+            _to_render.abort();
+        }
+    }
+
+    // Finishes the drawn frame and hands it on; false once the encoder has stopped.
+    bool finish_drawn()
+    {
+        FrameSlot* done = _drawn;
+        _drawn = nullptr;
+        _index = done->index;
+        _stages.finish(*done->encoded, done->index);
+        return _to_encode.push(done);
+    }
+
+    const FrameStages& _stages;
+    std::vector<std::unique_ptr<FrameSlot>> _slots;
+    BoundedQueue<FrameSlot*> _free_slots{kFramesInFlight};
+    BoundedQueue<FrameSlot*> _to_render{kFramesInFlight};
+    BoundedQueue<FrameSlot*> _to_encode{kFramesInFlight};
+    FirstFailure _failure;
+    // The drawing thread's own: the frame drawn and not finished yet, and the frame at hand.
+    FrameSlot* _drawn = nullptr;
+    int64_t _index = 0;
+};
 
 } // namespace
 
 void run_frame_stages(const FrameStages& stages, bool overlapped)
 {
     if (overlapped)
-        run_overlapped(stages);
+        OverlappedRun(stages).run();
     else
         run_serially(stages);
 }

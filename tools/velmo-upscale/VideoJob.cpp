@@ -1,11 +1,13 @@
 // A video through velmo frame by frame: decoded, uploaded, upscaled, read back, encoded, with the
 // other streams, chapters and tags copied alongside where the output container takes them.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "AlphaPlanes.h"
 #include "AnimatedWebp.h"
 #include "FramePipeline.h"
 #include "FrameUpscaler.h"
@@ -37,6 +39,13 @@ std::string described(const AVStream& stream)
     std::string text = avcodec_get_name(stream.codecpar->codec_id);
     if (const AVDictionaryEntry* file = av_dict_get(stream.metadata, "filename", nullptr, 0))
         text += std::string(" ") + file->value;
+    return text;
+}
+
+std::string frame_rate_text(AVRational rate)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", av_q2d(rate));
     return text;
 }
 
@@ -75,12 +84,17 @@ VideoFormat output_format(const Options& options, const VideoReader& reader, con
     format.width = plan.width;
     format.height = plan.height;
     format.time_base = info.time_base;
+    if (reader.container()->start_time != AV_NOPTS_VALUE)
+        format.start_time = reader.container()->start_time;
     format.frame_rate = info.frame_rate;
     format.color = info.color;
     format.sample_aspect_ratio = info.sample_aspect_ratio;
     format.display_matrix = info.display_matrix;
     format.bit_depth = info.bit_depth;
     format.chroma = info.chroma;
+    format.rgb = info.rgb;
+    format.alpha = info.alpha;
+    format.field_order = reader.delivered_field_order();
     format.mastering_display = info.mastering_display;
     format.content_light = info.content_light;
     // HDR10 encoders put this metadata into the video itself; many containers never repeat it.
@@ -90,9 +104,42 @@ VideoFormat output_format(const Options& options, const VideoReader& reader, con
     return format;
 }
 
+// Subsampled chroma needs even sides: an odd side of the planned size becomes the even number
+// nearest its exact proportion, as ffmpeg's scale=W:-2 makes it, unless --width -1 or --height -1
+// asks for the exact size (then written 4:4:4). The pictures velmo draws are resized to it, and
+// the pixel shape follows, as ffmpeg's scale filter sets it.
+void make_sides_even(const Options& options, const VideoInfo& info, VideoFormat& format)
+{
+    bool odd_width = info.chroma.shift_x > 0 && format.width % 2 != 0;
+    bool odd_height = info.chroma.shift_y > 0 && format.height % 2 != 0;
+    if (info.rgb || (!odd_width && !odd_height))
+        return;
+    if (options.exact_size) {
+        note(size_text(format.width, format.height) + " has an odd side, which " + chroma_text(info.chroma) +
+             " video cannot have: its chroma is written in full (4:4:4)");
+        return;
+    }
+    auto nearest_even = [](double side) { return std::max(2, 2 * static_cast<int>(std::lround(side / 2))); };
+    format.picture_width = format.width;
+    format.picture_height = format.height;
+    if (odd_width)
+        format.width = nearest_even(static_cast<double>(format.height) * info.width / info.height);
+    if (odd_height)
+        format.height = nearest_even(static_cast<double>(format.picture_width) * info.height / info.width);
+    // The pixels' shape makes up for the stretch, so the picture keeps its proportions on screen.
+    AVRational shape = format.sample_aspect_ratio.num > 0 ? format.sample_aspect_ratio : AVRational{1, 1};
+    av_reduce(&format.sample_aspect_ratio.num, &format.sample_aspect_ratio.den,
+              static_cast<int64_t>(shape.num) * format.height * info.width,
+              static_cast<int64_t>(shape.den) * format.width * info.height, 1 << 30);
+    note(chroma_text(info.chroma) + " video needs even sides: written " + size_text(format.width, format.height) +
+         " rather than " + size_text(format.picture_width, format.picture_height) +
+         " (--width -1 or --height -1 keeps the exact size, written 4:4:4)");
+}
+
 // Every stream beside the video that the output takes, and the file's items; the output stream
 // of each input stream, -1 for those left out (each named on standard error).
-std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& input, int video_index)
+std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& input, int video_index,
+                                    bool no_audio)
 {
     std::vector<int> copied_as(input.nb_streams, -1);
     copied_as[static_cast<size_t>(video_index)] = 0;
@@ -101,12 +148,18 @@ std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& 
         const AVStream* stream = input.streams[i];
         // The demuxer discards streams it has turned into something else, MP4's chapter track
         // into chapters, say.
-        if (static_cast<int>(i) == video_index || stream->discard == AVDISCARD_ALL)
+        if (static_cast<int>(i) == video_index || stream->discard == AVDISCARD_ALL ||
+            (no_audio && stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO))
             continue;
         copied_as[i] = writer.add_copied_stream(*stream);
         if (copied_as[i] < 0)
             note(stream_name(*stream) + " (" + described(*stream) + ") cannot go into " + writer.format_name() +
                  "; left out");
+        else if (writer.copied_codec(copied_as[i]) != stream->codecpar->codec_id &&
+                 stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            note(stream_name(*stream) + " (" + described(*stream) + ") re-encoded as " +
+                 avcodec_get_name(writer.copied_codec(copied_as[i])) + ", which " + writer.format_name() +
+                 " players play; --no-audio leaves the sound out");
         else if (writer.copied_codec(copied_as[i]) != stream->codecpar->codec_id)
             note(stream_name(*stream) + " (" + described(*stream) + ") written as " +
                  avcodec_get_name(writer.copied_codec(copied_as[i])) + ", which " + writer.format_name() +
@@ -116,11 +169,20 @@ std::vector<int> add_copied_streams(VideoWriter& writer, const AVFormatContext& 
 }
 
 // Every frame decoded, upscaled and encoded, the other streams' packets copied as they come; the
-// first frame also drawn beside an ordinary upscale when `compare` is given. The stages overlap
-// unless `overlapped` is false; the file written is the same either way.
-void upscale_frames(const Options& options, VideoReader& reader, FrameUpscaler& upscaler, VideoWriter& writer,
+// first frame also drawn beside an ordinary upscale when `compare` is given, and each frame's
+// transparency carried beside velmo's drawing when the writer keeps it. The stages overlap unless
+// `overlapped` is false; the file written is the same either way. True when a frame was partly
+// transparent and the writer keeps no alpha.
+bool upscale_frames(const Options& options, VideoReader& reader, FrameUpscaler& upscaler, VideoWriter& writer,
                     const std::vector<int>& copied_as, OutputFile* compare, Progress& progress, bool overlapped)
 {
+    // Formats with alpha often hold opaque frames only (animated pictures flattened on white):
+    // only transparency that is there is worth naming as lost.
+    bool transparency_lost = false;
+    const bool may_lose_transparency = reader.info().alpha && !writer.keeps_alpha();
+    std::unique_ptr<AlphaPlanes> alpha;
+    if (writer.keeps_alpha())
+        alpha = std::make_unique<AlphaPlanes>(writer.picture_width(), writer.picture_height());
     const AVFormatContext* input = reader.container();
     RgbaImage frame;
     RgbaImage first; // the first frame, kept for the comparison
@@ -131,12 +193,19 @@ void upscale_frames(const Options& options, VideoReader& reader, FrameUpscaler& 
     stages.draw = [&](const AVFrame& picture, int64_t index) {
         reader.to_rgba(picture, frame);
         upscaler.start(frame, index);
+        if (alpha)
+            alpha->keep(frame, index);
+        for (size_t i = 3; may_lose_transparency && !transparency_lost && i < frame.pixels.size(); i += 4)
+            transparency_lost = frame.pixels[i] != 255;
         if (compare && index == 0)
             first = frame;
     };
     stages.finish = [&](AVFrame& encoded, int64_t index) {
         upscaler.finish([&](const uint8_t* pixels, int width, int height) {
-            writer.convert(pixels, width * 4, encoded);
+            if (alpha)
+                writer.convert(alpha->apply(pixels, width * 4, index), width * 4, encoded);
+            else
+                writer.convert(pixels, width * 4, encoded);
             if (compare && index == 0) {
                 RgbaImage result(width, height);
                 std::copy(pixels, pixels + result.pixels.size(), result.pixels.begin());
@@ -157,6 +226,7 @@ void upscale_frames(const Options& options, VideoReader& reader, FrameUpscaler& 
     };
     run_frame_stages(stages, overlapped);
     progress.finish();
+    return transparency_lost;
 }
 
 // The run's summary line.
@@ -203,13 +273,14 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     if (png && std::string(reader.container()->iformat->name) != "apng")
         throw ToolError(kExitUsage, "'" + options.input + "' is a PNG picture; write it to a .png file");
     reader.set_deinterlace(options.deinterlace);
-    // Of the tool's containers only MP4 carries a display matrix; elsewhere the pixels are turned.
-    if (options.output_kind != OutputKind::Mp4)
+    // Of the tool's containers only MP4 and MOV carry a display matrix; elsewhere the pixels are turned.
+    if (options.output_kind != OutputKind::Mp4 && options.output_kind != OutputKind::Mov)
         if (int degrees = reader.turn_upright())
             note(turned_upright_text(options.output_kind, degrees));
     const VideoInfo& info = reader.info();
     ScalePlan plan = plan_scale(options, info.width, info.height, "video");
     VideoFormat format = output_format(options, reader, plan);
+    make_sides_even(options, info, format);
 
     OutputFile output(options.output);
     std::unique_ptr<OutputFile> compare;
@@ -218,19 +289,38 @@ std::string upscale_video(const Options& options, const std::string& config_fold
     VideoWriter writer(output.write_path(), options.output_kind, format, options.encoder, options.output);
     if (!writer.downgrade().empty())
         note(writer.downgrade());
+    // Y4M holds frames and their colour tags only: HDR10's metadata has no place there. Metadata
+    // found in the video bitstream rather than the container is named here; the check of the
+    // finished file compares containers and would not see it go.
+    bool from_bitstream = info.mastering_display.empty() && info.content_light.empty();
+    if (options.output_kind == OutputKind::Y4m && from_bitstream &&
+        (!format.mastering_display.empty() || !format.content_light.empty()))
+        note(std::string("Y4M output left out ") +
+             (format.mastering_display.empty() ? "" : "the mastering-display metadata") +
+             (!format.mastering_display.empty() && !format.content_light.empty() ? " and " : "") +
+             (format.content_light.empty() ? "" : "the content light level") +
+             " of the HDR10 video (.mkv and .mp4 keep them)");
     const AVFormatContext* input = reader.container();
-    const std::vector<int> copied_as = add_copied_streams(writer, *input, reader.video_stream_index());
+    const std::vector<int> copied_as =
+        add_copied_streams(writer, *input, reader.video_stream_index(), options.no_audio);
     writer.start();
 
     std::unique_ptr<FrameUpscaler> upscaler =
         make_frame_upscaler(options, config_folder, info.width, info.height, plan, "'" + options.input + "'");
     reader.keep_frame_sizes();
     Progress progress(stderr, info.frame_count);
-    upscale_frames(options, reader, *upscaler, writer, copied_as, compare.get(), progress,
-                   stages_overlap_by_default());
+    bool transparency_lost = upscale_frames(options, reader, *upscaler, writer, copied_as, compare.get(), progress,
+                                            stages_overlap_by_default());
     if (progress.frames_done() == 0)
         throw ToolError(kExitInput, "no frame of '" + options.input + "' could be decoded");
     writer.finish();
+    if (transparency_lost)
+        note("the video's transparency is left out: " + writer.encoder_description() + " in " + writer.format_name() +
+             " has no alpha channel (.webm with VP9, or --codec ffv1 into .mkv, keeps it)");
+    if (writer.frames_repeated() > 0 || writer.frames_dropped() > 0)
+        note("Y4M holds a constant " + frame_rate_text(format.frame_rate) + " fps: " +
+             plural(writer.frames_repeated(), "frame") + " repeated to fill gaps in the input's timing, " +
+             plural(writer.frames_dropped(), "frame") + " dropped where two fell in one frame's time");
     // A pipe or standard output cannot be read back; what they miss was named as streams were added.
     if (output.replaces_file()) {
         for (const std::string& item : items_left_out(*input, copied_as, output.write_path()))

@@ -81,11 +81,20 @@ OutputKind output_kind_for(const std::string& path)
         return OutputKind::Png;
     if (ends_with(name, ".mp4"))
         return OutputKind::Mp4;
+    if (ends_with(name, ".mov"))
+        return OutputKind::Mov;
     if (ends_with(name, ".mkv"))
         return OutputKind::Mkv;
+    if (ends_with(name, ".webm"))
+        return OutputKind::Webm;
     if (ends_with(name, ".y4m"))
         return OutputKind::Y4m;
-    usage_error("cannot tell what to write from the name '" + path + "': use .png, .mp4, .mkv or .y4m");
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos && name.find('/', dot) == std::string::npos && dot + 1 < name.size())
+        usage_error("the tool does not write " + name.substr(dot) + " files ('" + path +
+                    "'): use .png for a picture, .mp4, .mov, .mkv, .webm or .y4m for a video");
+    usage_error("cannot tell what to write from the name '" + path +
+                "': use .png for a picture, .mp4, .mov, .mkv, .webm or .y4m for a video");
 }
 
 std::string batch_output_path(const std::string& output_dir, const std::string& input)
@@ -93,7 +102,7 @@ std::string batch_output_path(const std::string& output_dir, const std::string& 
     std::string name = input.substr(input.rfind('/') + 1);
     size_t dot = name.rfind('.');
     std::string extension = dot == std::string::npos || dot == 0 ? std::string() : lower(name.substr(dot));
-    static const char* const kWritten[] = {".png", ".mp4", ".mkv", ".y4m"};
+    static const char* const kWritten[] = {".png", ".mp4", ".mov", ".mkv", ".webm", ".y4m"};
     static const char* const kPictures[] = {".jpg", ".jpeg", ".webp", ".bmp", ".tif", ".tiff", ".tga", ".pgm",
                                             ".ppm", ".pnm", ".jxl", ".avif"};
     if (std::find(std::begin(kWritten), std::end(kWritten), extension) == std::end(kWritten)) {
@@ -132,6 +141,15 @@ struct Parsed {
     bool no = false;
 };
 
+// A side of --width or --height, or -1, which asks for the exact size even where it is odd.
+void parse_side(Parsed& parsed, const std::string& option, const std::string& value, int& side)
+{
+    if (value == "-1")
+        parsed.options.exact_size = true;
+    else
+        side = parse_int(option, value, 1, kMaxSize);
+}
+
 using Apply = void (*)(Parsed& parsed, const std::string& option, const std::string& value);
 
 // One option of the command line: the parser and --help both read this table.
@@ -157,11 +175,13 @@ const OptionSpec kOptions[] = {
          p.options.scale = parse_float(o, v, 0.0f, kMaxScale);
          p.scale_given = true;
      }},
-    {"--width", "W", "output width W, the height in proportion (rounded down)",
-     [](Parsed& p, const std::string& o, const std::string& v) { p.options.width = parse_int(o, v, 1, kMaxSize); }},
+    {"--width", "W", "output width W, the height in proportion (rounded down; for 4:2:0\n"
+                     "and 4:2:2 video to the nearest even number, as ffmpeg's -2, unless\n"
+                     "--height -1 asks for the exact size, written 4:4:4)",
+     [](Parsed& p, const std::string& o, const std::string& v) { parse_side(p, o, v, p.options.width); }},
     {"--height", "H", "output height H, the width in proportion; with --width: the\n"
                       "largest size of the picture's shape inside W x H",
-     [](Parsed& p, const std::string& o, const std::string& v) { p.options.height = parse_int(o, v, 1, kMaxSize); }},
+     [](Parsed& p, const std::string& o, const std::string& v) { parse_side(p, o, v, p.options.height); }},
     {"--level", "1|2|3", "sharpening: 1 strong (2.0), 2 medium (1.5, default), 3 light (1.0)",
      [](Parsed& p, const std::string& o, const std::string& v) {
          p.options.level = parse_int(o, v, 1, 3);
@@ -227,6 +247,10 @@ const OptionSpec kOptions[] = {
              usage_error(o + " must be auto, fields or off, not '" + v + "'");
          p.options.deinterlace = mode->second;
      }},
+    {"--no-audio", nullptr, "leave the sound out (ffmpeg's -an); by default it is copied, or\n"
+                            "re-encoded where the container cannot hold it (AAC in .mp4\n"
+                            "and .mov, Opus in .webm)",
+     [](Parsed& p, const std::string&, const std::string&) { p.options.no_audio = true; }},
     {"--compare", "FILE.png", "also write an ordinary upscale beside the velmo output\n"
                               "(the first frame of a video)",
      [](Parsed& p, const std::string& o, const std::string& v) {
@@ -365,6 +389,8 @@ void check_combinations(Parsed& parsed)
         options.level = 0;
     if (parsed.scale_given && (options.width > 0 || options.height > 0))
         usage_error("--scale and --width or --height exclude each other");
+    if (options.exact_size && options.width == 0 && options.height == 0)
+        usage_error("--width -1 and --height -1 keep the other side exact; give that side too");
     if (parsed.compare_with_given && options.compare_path.empty())
         usage_error("--compare-with chooses the filter of --compare FILE.png; give that too");
     if (parsed.yes && parsed.no)
@@ -393,9 +419,9 @@ void take_files(Options& options, const std::vector<std::string>& positional)
     options.input = positional[0];
     options.output = positional[1];
     options.output_kind = output_kind_for(options.output);
-    bool encodes = options.output_kind == OutputKind::Mp4 || options.output_kind == OutputKind::Mkv;
+    bool encodes = options.output_kind != OutputKind::Png && options.output_kind != OutputKind::Y4m;
     if (!encodes && !(options.encoder.codec.empty() && options.encoder.crf.empty() && options.encoder.preset.empty()))
-        usage_error("--codec, --crf and --preset choose the encoder of .mp4 and .mkv outputs");
+        usage_error("--codec, --crf and --preset choose the encoder of .mp4, .mov, .mkv and .webm outputs");
 }
 
 } // namespace
@@ -467,9 +493,10 @@ Upscales PNG pictures and videos with velmo on a headless OpenGL ES context.
           EXIF orientations are applied and colour profiles kept or converted to sRGB;
           an animated picture is a video with all its frames; - reads standard input
   OUTPUT  .png for a picture; for a video .mkv (every other stream, chapter and tag kept),
-          .mp4 (what MP4 holds kept, the rest named) or .y4m (raw YUV, the picture only);
-          deep, 4:4:4 and 4:2:2 video keeps its depth and chroma layout where the encoder
-          takes them, and its colour and HDR metadata (velmo works in 8 bits);
+          .mp4 or .mov (what they hold kept, sound re-encoded as AAC where needed, the rest
+          named), .webm (VP9 and Opus) or .y4m (raw YUV, the picture only); deep, 4:4:4,
+          4:2:2, RGB and transparent video keeps its depth, layout and alpha where the
+          encoder takes them, and its colour and HDR metadata (velmo works in 8 bits);
           - writes Y4M to standard output
 
 Options:

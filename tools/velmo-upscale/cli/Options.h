@@ -9,7 +9,7 @@
 
 namespace velmo_upscale {
 
-enum class OutputKind { Png, Mp4, Mkv, Y4m };
+enum class OutputKind { Png, Mp4, Mov, Mkv, Webm, Y4m };
 
 // The video encoder a run asks for and its quality settings; empty fields: the tool's defaults.
 struct EncoderRequest {
@@ -45,6 +45,8 @@ struct Options : velmo_client::Settings {
 
     int width = 0;            // --width; 0 when not given
     int height = 0;           // --height; 0 when not given
+    bool exact_size = false;  // --width -1 or --height -1: odd sizes kept even for 4:2:0 video
+    bool no_audio = false;    // --no-audio
     std::string compare_path; // empty: no comparison picture
     CompareFilter compare_filter = CompareFilter::Lanczos;
     Overwrite overwrite = Overwrite::Ask;

@@ -49,7 +49,8 @@ std::string stream_name(const AVStream& stream)
 
 bool is_encoding_tag(const char* key)
 {
-    for (const char* exact : {"encoder", "major_brand", "minor_version", "compatible_brands", "vendor_id"})
+    // alpha_mode says the old encoding carried transparency, which the new one may not.
+    for (const char* exact : {"encoder", "major_brand", "minor_version", "compatible_brands", "vendor_id", "alpha_mode"})
         if (av_strcasecmp(key, exact) == 0)
             return true;
     for (const char* prefix : {"DURATION", "BPS", "NUMBER_OF_FRAMES", "NUMBER_OF_BYTES", "_STATISTICS_"})

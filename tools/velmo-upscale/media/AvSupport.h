@@ -44,6 +44,9 @@ using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
 // upscaled video is converted back with the matrix it was converted with and says so.
 struct VideoColor {
     AVColorSpace matrix = AVCOL_SPC_BT709;
+    // False where the input names no matrix and `matrix` is what players assume: the output then
+    // names none either.
+    bool matrix_stated = true;
     AVColorPrimaries primaries = AVCOL_PRI_UNSPECIFIED;
     AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
     AVColorRange range = AVCOL_RANGE_UNSPECIFIED; // unspecified is written as limited range

@@ -1,5 +1,5 @@
-// Matroska's Segment size read from the EBML header, and the position of an MP4's samples against
-// what was read to find its index.
+// Matroska's Segment size read from the EBML header, the position of an MP4's samples against
+// what was read to find its index, and tags with numbers FFmpeg does not know.
 #include "ContainerChecks.h"
 
 #include <cstring>
@@ -80,6 +80,31 @@ std::string media_before_index_message(const std::string& path)
            "' is an MP4 whose index (moov) comes after its media, and such a file cannot be read from a pipe: "
            "give its file name instead, or move the index to the front first with "
            "'ffmpeg -i IN -c copy -movflags +faststart OUT'";
+}
+
+namespace {
+
+// The tag is read and written as the integer it is stored as, never as its enumeration.
+template <typename Tag>
+void forget_if_unknown(Tag& tag, int count, int unspecified)
+{
+    static_assert(sizeof(Tag) == sizeof(int), "FFmpeg's tags are int-sized");
+    int number = 0;
+    std::memcpy(&number, &tag, sizeof number);
+    if (number < 0 || number >= count)
+        std::memcpy(&tag, &unspecified, sizeof number);
+}
+
+} // namespace
+
+void forget_unknown_tags(AVCodecParameters& parameters)
+{
+    forget_if_unknown(parameters.color_space, AVCOL_SPC_NB, AVCOL_SPC_UNSPECIFIED);
+    forget_if_unknown(parameters.color_primaries, AVCOL_PRI_NB, AVCOL_PRI_UNSPECIFIED);
+    forget_if_unknown(parameters.color_trc, AVCOL_TRC_NB, AVCOL_TRC_UNSPECIFIED);
+    forget_if_unknown(parameters.color_range, AVCOL_RANGE_NB, AVCOL_RANGE_UNSPECIFIED);
+    forget_if_unknown(parameters.chroma_location, AVCHROMA_LOC_NB, AVCHROMA_LOC_UNSPECIFIED);
+    forget_if_unknown(parameters.field_order, AV_FIELD_BT + 1, AV_FIELD_UNKNOWN);
 }
 
 } // namespace velmo_upscale

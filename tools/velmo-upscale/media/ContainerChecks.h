@@ -29,4 +29,9 @@ bool media_before_index_on_pipe(const AVFormatContext& format, const AVStream& s
 // The message for such an input, with the way to fix the file.
 std::string media_before_index_message(const std::string& path);
 
+// Sets the colour tags and field order of `parameters` that hold numbers FFmpeg has no name for
+// (a damaged file's) to unspecified: such a number is no value of its enumeration, and reading it
+// as one is undefined behaviour.
+void forget_unknown_tags(AVCodecParameters& parameters);
+
 } // namespace velmo_upscale

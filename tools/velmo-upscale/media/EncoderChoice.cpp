@@ -10,6 +10,7 @@ extern "C" {
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
+#include <vector>
 
 #include "ToolError.h"
 
@@ -47,12 +48,19 @@ int depth_of(AVPixelFormat format)
 }
 
 // An encoder by its name ("libx265"), or any encoder of a format named like FFmpeg names it ("hevc").
+// For AV1, SVT-AV1 comes first: FFmpeg lists libaom first, whose default speed writes well under
+// a frame per second even at small sizes.
 const AVCodec* find_encoder(const std::string& name)
 {
     if (const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str()))
         return codec;
     const AVCodecDescriptor* format = avcodec_descriptor_get_by_name(name.c_str());
-    return format ? avcodec_find_encoder(format->id) : nullptr;
+    if (!format)
+        return nullptr;
+    if (format->id == AV_CODEC_ID_AV1)
+        if (const AVCodec* svt = avcodec_find_encoder_by_name("libsvtav1"))
+            return svt;
+    return avcodec_find_encoder(format->id);
 }
 
 const AVOption* private_option(const AVCodec* codec, const char* name)
@@ -150,13 +158,49 @@ AVPixelFormat pixel_format_for(const AVCodec* codec, int width, int height, int 
     return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, planar_yuv(kept, kept_depth(bit_depth)), 0, nullptr);
 }
 
-// "libx264 cannot write 12-bit 4:4:4 video; written 10-bit 4:2:0", naming only what was lost.
-std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth, ChromaFormat chroma)
+// The RGB format of the input's depth that the encoder takes, AV_PIX_FMT_NONE when it takes none:
+// packed before planar, as FFmpeg's own encoders of RGB prefer.
+AVPixelFormat rgb_format_for(const AVCodec* codec, int bit_depth)
+{
+    std::vector<AVPixelFormat> candidates = {AV_PIX_FMT_BGR0, AV_PIX_FMT_GBRP};
+    if (bit_depth > 8)
+        candidates = {kept_depth(bit_depth) == 10 ? AV_PIX_FMT_GBRP10 : AV_PIX_FMT_GBRP12, AV_PIX_FMT_GBRP16};
+    if (!codec->pix_fmts)
+        return AV_PIX_FMT_NONE;
+    for (AVPixelFormat format : candidates)
+        if (takes(codec, format))
+            return format;
+    return AV_PIX_FMT_NONE;
+}
+
+// The same layout with an alpha plane; AV_PIX_FMT_NONE where FFmpeg has none.
+AVPixelFormat with_alpha(AVPixelFormat format)
+{
+    static const std::pair<AVPixelFormat, AVPixelFormat> kPairs[] = {
+        {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVA420P},       {AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUVA422P},
+        {AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUVA444P},       {AV_PIX_FMT_YUV420P10, AV_PIX_FMT_YUVA420P10},
+        {AV_PIX_FMT_YUV422P10, AV_PIX_FMT_YUVA422P10},   {AV_PIX_FMT_YUV444P10, AV_PIX_FMT_YUVA444P10},
+        {AV_PIX_FMT_YUV422P12, AV_PIX_FMT_YUVA422P12},   {AV_PIX_FMT_YUV444P12, AV_PIX_FMT_YUVA444P12},
+        {AV_PIX_FMT_BGR0, AV_PIX_FMT_BGRA},              {AV_PIX_FMT_GBRP, AV_PIX_FMT_GBRAP},
+        {AV_PIX_FMT_GBRP10, AV_PIX_FMT_GBRAP10},         {AV_PIX_FMT_GBRP12, AV_PIX_FMT_GBRAP12},
+        {AV_PIX_FMT_GBRP16, AV_PIX_FMT_GBRAP16},
+    };
+    for (const auto& [plain, alpha] : kPairs)
+        if (plain == format)
+            return alpha;
+    return AV_PIX_FMT_NONE;
+}
+
+// "libx264 cannot write 12-bit 4:4:4 video; written 10-bit 4:2:0", naming only what was lost; an RGB
+// input written as 4:4:4 YUV loses nothing a player shows.
+std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth, ChromaFormat chroma, bool rgb)
 {
     // Measured against the input's own layout: 4:2:0 written at an odd size loses nothing of a
     // 4:2:0 input, although 4:4:4 was asked for there.
     ChromaFormat kept = kept_chroma(chroma, 2, 2);
-    ChromaFormat written_chroma = chroma_format_of(written);
+    const AVPixFmtDescriptor* written_layout = av_pix_fmt_desc_get(written);
+    ChromaFormat written_chroma =
+        written_layout && (written_layout->flags & AV_PIX_FMT_FLAG_RGB) ? ChromaFormat{0, 0} : chroma_format_of(written);
     int written_depth = depth_of(written);
     std::string lost;
     std::string instead;
@@ -165,7 +209,7 @@ std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth
         instead = std::to_string(written_depth) + "-bit";
     }
     if (written_chroma.shift_x > kept.shift_x || written_chroma.shift_y > kept.shift_y) {
-        lost += (lost.empty() ? "" : " ") + chroma_text(kept);
+        lost += (lost.empty() ? "" : " ") + (rgb ? std::string("RGB") : chroma_text(kept));
         instead += (instead.empty() ? "" : " ") + chroma_text(written_chroma);
     }
     if (lost.empty())
@@ -176,7 +220,7 @@ std::string reduction(const AVCodec* codec, AVPixelFormat written, int bit_depth
 } // namespace
 
 EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat* container, int width, int height,
-                             int bit_depth, ChromaFormat chroma)
+                             int bit_depth, ChromaFormat chroma, bool rgb, bool alpha)
 {
     EncoderChoice choice;
     if (!container) {
@@ -191,6 +235,11 @@ EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat
             usage_error("--codec " + request.codec + ": " + avcodec_get_name(choice.codec->id) +
                         " video cannot go into " + (std::string(container->name) == "mp4" ? "MP4" : container->name) +
                         "; write a .mkv file or choose another encoder");
+    } else if (std::string(container->name) == "webm") {
+        // WebM holds VP8, VP9 and AV1 only: VP9 where libvpx is there, otherwise AV1.
+        choice.codec = avcodec_find_encoder_by_name("libvpx-vp9");
+        if (!choice.codec)
+            choice.codec = find_encoder("av1");
     } else {
         // libx264 where Debian's libavcodec has it, otherwise MPEG-4 Part 2, which every libavcodec
         // build can write and MP4 carries.
@@ -206,10 +255,15 @@ EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat
     if (!request.preset.empty())
         check_preset(choice.codec, request.preset);
 
-    choice.pixel_format = pixel_format_for(choice.codec, width, height, bit_depth, chroma);
+    choice.pixel_format = rgb && container ? rgb_format_for(choice.codec, bit_depth) : AV_PIX_FMT_NONE;
+    if (choice.pixel_format == AV_PIX_FMT_NONE)
+        choice.pixel_format = pixel_format_for(choice.codec, width, height, bit_depth, chroma);
     if (choice.pixel_format == AV_PIX_FMT_NONE)
         choice.pixel_format = AV_PIX_FMT_YUV420P;
-    choice.downgrade = reduction(choice.codec, choice.pixel_format, bit_depth, chroma);
+    AVPixelFormat with_transparency = with_alpha(choice.pixel_format);
+    if (alpha && container && with_transparency != AV_PIX_FMT_NONE && takes(choice.codec, with_transparency))
+        choice.pixel_format = with_transparency;
+    choice.downgrade = reduction(choice.codec, choice.pixel_format, bit_depth, chroma, rgb);
 
     std::string name = choice.codec->name;
     std::string crf = request.crf;
@@ -219,6 +273,21 @@ EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat
             crf = "18";
         if (preset.empty())
             preset = "medium";
+    }
+    // libvpx's own default is a bit rate of 256 kb/s whatever the size: constant quality instead,
+    // at a speed that keeps the tool usable, rows in parallel.
+    if (name == "libvpx-vp9") {
+        if (crf.empty())
+            crf = "31";
+        choice.settings.emplace_back("b", "0");
+        choice.settings.emplace_back("cpu-used", "4");
+        choice.settings.emplace_back("row-mt", "1");
+    }
+    // libaom's own default (cpu-used 1) is its slowest usable speed; 6 is about a hundred times
+    // faster at a small cost in size, and rows are encoded in parallel.
+    if (name == "libaom-av1") {
+        choice.settings.emplace_back("cpu-used", "6");
+        choice.settings.emplace_back("row-mt", "1");
     }
     if (!crf.empty())
         choice.settings.emplace_back("crf", crf);

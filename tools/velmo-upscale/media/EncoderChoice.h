@@ -23,10 +23,13 @@ struct EncoderChoice {
 
 // Picks the encoder and its pixel format for frames of `width` x `height` from an input of
 // `bit_depth` bits per sample in the `chroma` layout: that layout (4:4:4 at odd sizes) and 8, 10 or
-// 12 bits as deep as the input, or the closest the encoder takes, named in the downgrade. `container` is null for Y4M, which holds raw frames only.
+// 12 bits as deep as the input, or the closest the encoder takes, named in the downgrade. An `rgb`
+// input stays RGB where the encoder takes it, otherwise becomes 4:4:4 YUV; an `alpha` input keeps
+// its transparency where the encoder takes that format with alpha. `container` is null for
+// Y4M, which holds raw YUV frames only.
 // Throws ToolError(kExitUsage) for an absent encoder, one the container cannot carry, or a --crf or
 // --preset the encoder does not take, and ToolError(kExitOutput) when the build has no encoder at all.
 EncoderChoice choose_encoder(const EncoderRequest& request, const AVOutputFormat* container, int width, int height,
-                             int bit_depth, ChromaFormat chroma = {});
+                             int bit_depth, ChromaFormat chroma = {}, bool rgb = false, bool alpha = false);
 
 } // namespace velmo_upscale

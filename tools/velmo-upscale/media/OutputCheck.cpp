@@ -37,7 +37,8 @@ void missing_colour(const AVCodecParameters& kept, const AVCodecParameters& want
     if (wanted.color_space != AVCOL_SPC_UNSPECIFIED && wanted.color_space != AVCOL_SPC_RGB &&
         kept.color_space != wanted.color_space)
         items.push_back(std::string("the colour matrix (") + av_color_space_name(wanted.color_space) + ")");
-    // RGB (an animated PNG's, say) is full range by nature and written as limited-range YUV.
+    // RGB (an animated PNG's, say) is full range by nature; written as YUV it becomes limited range
+    // rather than losing a mark.
     const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(wanted.format));
     const bool rgb = format && (format->flags & AV_PIX_FMT_FLAG_RGB);
     if (!rgb && wanted.color_range == AVCOL_RANGE_JPEG && kept.color_range != AVCOL_RANGE_JPEG)

@@ -46,7 +46,8 @@ void turn_clockwise(const RgbaImage& image, int quarter_turns, RgbaImage& result
 
 std::string turned_upright_text(OutputKind kind, int degrees)
 {
-    return std::string(kind == OutputKind::Mkv ? "MKV" : kind == OutputKind::Png ? "PNG" : "Y4M") +
+    const char* name = kind == OutputKind::Mkv ? "MKV" : kind == OutputKind::Webm ? "WebM" : kind == OutputKind::Png ? "PNG" : "Y4M";
+    return std::string(name) +
            " cannot carry the display rotation: the picture is turned " + std::to_string(degrees) +
            " degrees clockwise instead";
 }

@@ -22,13 +22,16 @@ AVCodecID SubtitleConverter::target_for(OutputKind kind, AVCodecID source)
 {
     switch (source) {
     case AV_CODEC_ID_MOV_TEXT:
-        return kind == OutputKind::Mkv ? AV_CODEC_ID_SUBRIP : AV_CODEC_ID_NONE;
+        return kind == OutputKind::Mkv ? AV_CODEC_ID_SUBRIP : kind == OutputKind::Webm ? AV_CODEC_ID_WEBVTT
+                                                                                       : AV_CODEC_ID_NONE;
     case AV_CODEC_ID_SUBRIP:
     case AV_CODEC_ID_ASS:
     case AV_CODEC_ID_SSA:
     case AV_CODEC_ID_WEBVTT:
     case AV_CODEC_ID_TEXT:
-        return kind == OutputKind::Mp4 ? AV_CODEC_ID_MOV_TEXT : AV_CODEC_ID_NONE;
+        return kind == OutputKind::Mp4 || kind == OutputKind::Mov ? AV_CODEC_ID_MOV_TEXT
+               : kind == OutputKind::Webm                         ? AV_CODEC_ID_WEBVTT
+                                                                  : AV_CODEC_ID_NONE;
     default:
         return AV_CODEC_ID_NONE;
     }

@@ -8,6 +8,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -61,6 +62,27 @@ int64_t seek_input(void* opaque, int64_t offset, int whence)
         return input->seekable() ? input->size() : AVERROR(ENOSYS);
     int64_t position = input->seek(offset, whence & ~AVSEEK_FORCE);
     return position >= 0 ? position : AVERROR(ESPIPE);
+}
+
+// A VP8 or VP9 stream whose container says it carries an alpha channel beside the picture.
+bool alpha_beside_picture(const AVStream& stream)
+{
+    const AVDictionaryEntry* mode = av_dict_get(stream.metadata, "alpha_mode", nullptr, 0);
+    AVCodecID codec = stream.codecpar->codec_id;
+    return mode && std::string(mode->value) == "1" && (codec == AV_CODEC_ID_VP9 || codec == AV_CODEC_ID_VP8);
+}
+
+// Why FFmpeg finds nothing it can read, where the bytes say more than its error: an empty file, or
+// an MP4 whose index was never written (a recording cut off, a download stopped early).
+std::string unreadable_reason(InputFile& input, int error)
+{
+    if (input.size() == 0)
+        return "the file is empty";
+    uint8_t head[8] = {};
+    if (input.seekable() && input.seek(0, SEEK_SET) == 0 && input.read(head, sizeof head) == sizeof head &&
+        std::memcmp(head + 4, "ftyp", 4) == 0)
+        return "an MP4 or MOV file without its index (the moov box): it was cut off before it was finished";
+    return av_error_text(error);
 }
 
 } // namespace
@@ -124,10 +146,12 @@ void VideoReader::open_container()
     av_dict_free(&settings);
     if (result < 0)
         throw ToolError(kExitInput, "'" + path + "' is neither a PNG nor a video FFmpeg can read: " +
-                                        av_error_text(result));
+                                        unreadable_reason(_input, result));
     result = avformat_find_stream_info(_format, nullptr);
     if (result < 0)
         throw ToolError(kExitInput, "cannot read the streams of '" + path + "': " + av_error_text(result));
+    for (unsigned i = 0; i < _format->nb_streams; ++i)
+        forget_unknown_tags(*_format->streams[i]->codecpar);
 }
 
 const AVCodec* VideoReader::open_decoder()
@@ -142,6 +166,11 @@ const AVCodec* VideoReader::open_decoder()
 
     AVStream* stream = _format->streams[_video_index];
     const AVCodecParameters* parameters = stream->codecpar;
+    // WebM's VP8 and VP9 carry transparency beside the picture; only libvpx's decoders read it.
+    if (alpha_beside_picture(*stream))
+        if (const AVCodec* libvpx = avcodec_find_decoder_by_name(
+                parameters->codec_id == AV_CODEC_ID_VP9 ? "libvpx-vp9" : "libvpx"))
+            codec = libvpx;
     if (parameters->width <= 0 || parameters->height <= 0 || parameters->width > kMaxSide ||
         parameters->height > kMaxSide)
         throw ToolError(kExitInput, "'" + path + "': unsupported frame size " + std::to_string(parameters->width) +
@@ -185,6 +214,8 @@ void VideoReader::describe_video(const AVCodec& codec)
     _info.color.matrix = parameters->color_space != AVCOL_SPC_UNSPECIFIED && parameters->color_space != AVCOL_SPC_RGB
                              ? parameters->color_space
                              : (parameters->height < 720 ? AVCOL_SPC_SMPTE170M : AVCOL_SPC_BT709);
+    _info.color.matrix_stated =
+        parameters->color_space != AVCOL_SPC_UNSPECIFIED && parameters->color_space != AVCOL_SPC_RGB;
     _info.color.primaries = parameters->color_primaries;
     _info.sample_aspect_ratio = av_guess_sample_aspect_ratio(_format, stream, nullptr);
     _info.color.transfer = parameters->color_trc;
@@ -197,7 +228,11 @@ void VideoReader::describe_video(const AVCodec& codec)
         _info.color.range = AVCOL_RANGE_JPEG;
     if (const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format))
         _info.bit_depth = descriptor->comp[0].depth;
-    _info.chroma = chroma_format_of(format);
+    const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(format);
+    _info.rgb = layout && (layout->flags & AV_PIX_FMT_FLAG_RGB);
+    _info.alpha = (layout && (layout->flags & AV_PIX_FMT_FLAG_ALPHA)) ||
+                  (alpha_beside_picture(*stream) && std::string(codec.name).rfind("libvpx", 0) == 0);
+    _info.chroma = _info.rgb ? ChromaFormat{0, 0} : chroma_format_of(format);
     auto side_data = [stream](AVPacketSideDataType type, std::vector<uint8_t>& copy) {
         size_t size = 0;
         const uint8_t* data = av_stream_get_side_data(stream, type, &size);
@@ -267,6 +302,13 @@ void VideoReader::set_deinterlace(DeinterlaceMode mode)
         _info.frame_rate = av_mul_q(_info.frame_rate, AVRational{2, 1});
         _info.frame_count *= 2;
     }
+}
+
+AVFieldOrder VideoReader::delivered_field_order() const
+{
+    AVFieldOrder order = _format->streams[_video_index]->codecpar->field_order;
+    bool marked_interlaced = order != AV_FIELD_UNKNOWN && order != AV_FIELD_PROGRESSIVE;
+    return _deinterlace == DeinterlaceMode::Off && marked_interlaced ? order : AV_FIELD_PROGRESSIVE;
 }
 
 int VideoReader::turn_upright()
@@ -356,9 +398,12 @@ void VideoReader::convert(const AVFrame& source, RgbaImage& frame)
     const int width = _own_sizes ? source.width : sideways ? _info.height : _info.width;
     const int height = _own_sizes ? source.height : sideways ? _info.width : _info.height;
     auto format = static_cast<AVPixelFormat>(source.format);
+    // Full chroma interpolation takes libswscale's exact YUV-to-RGB path: without it, accurate
+    // rounding into packed RGB maps limited-range levels about 2 codes too dark (luma 70 to 68).
     SwsContext* scaler = sws_getCachedContext(_scaler.release(), source.width, source.height, format, width,
-                                              height, AV_PIX_FMT_RGBA, SWS_BICUBIC | SWS_ACCURATE_RND,
-                                              nullptr, nullptr, nullptr);
+                                              height, AV_PIX_FMT_RGBA,
+                                              SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+                                              nullptr, nullptr);
     _scaler.reset(scaler);
     if (!scaler)
         throw ToolError(kExitInput, "'" + _path + "': cannot convert " +

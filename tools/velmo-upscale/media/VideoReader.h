@@ -28,7 +28,9 @@ struct VideoInfo {
     AVRational sample_aspect_ratio{0, 1}; // 0/1 when unknown
     std::vector<uint8_t> display_matrix;   // the rotation a player applies; empty when none
     int bit_depth = 8;                     // bits per sample as stored
-    ChromaFormat chroma;                   // chroma subsampling as stored (4:2:0 for RGB)
+    ChromaFormat chroma;                   // chroma subsampling as stored (4:4:4 for RGB)
+    bool rgb = false;                      // stored as RGB rather than YUV
+    bool alpha = false;                    // with a transparency channel
     std::vector<uint8_t> mastering_display; // HDR side data of the stream; empty when none
     std::vector<uint8_t> content_light;
     std::string codec_name;
@@ -69,6 +71,9 @@ public:
     // One picture per field is delivered for a stream marked interlaced, whose info() then counts
     // twice the frames in half the time base; other streams get one picture per frame.
     void set_deinterlace(DeinterlaceMode mode);
+    // The field order of the pictures delivered: the stream's own where interlaced video is left
+    // woven (DeinterlaceMode::Off), progressive otherwise.
+    AVFieldOrder delivered_field_order() const;
     // "interlaced, top field first: deinterlaced with bwdif"; empty for progressive video.
     std::string interlace_summary() const { return _deinterlacer ? _deinterlacer->summary() : ""; }
 

@@ -25,6 +25,10 @@ const char* muxer_for(OutputKind kind)
         return "yuv4mpegpipe";
     case OutputKind::Mkv:
         return "matroska";
+    case OutputKind::Webm:
+        return "webm";
+    case OutputKind::Mov:
+        return "mov";
     default:
         return "mp4";
     }
@@ -45,6 +49,12 @@ void add_side_data(AVStream* stream, AVPacketSideDataType type, const std::vecto
     if (!copy)
         throw std::bad_alloc();
     std::memcpy(copy, data.data(), data.size());
+}
+
+bool is_rgb(AVPixelFormat format)
+{
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    return descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_RGB);
 }
 
 long scaled(AVRational value, double unit)
@@ -145,6 +155,13 @@ VideoWriter::VideoWriter(const std::string& path, OutputKind kind, const VideoFo
 void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& request)
 {
     const OutputKind kind = _kind;
+    _time_base = format.time_base;
+    _picture_width = format.picture_width > 0 ? format.picture_width : format.width;
+    _picture_height = format.picture_height > 0 ? format.picture_height : format.height;
+    _start_time = format.start_time;
+    _held.reset(av_frame_alloc());
+    if (!_held)
+        throw std::bad_alloc();
     const char* muxer = muxer_for(kind);
     int result = avformat_alloc_output_context2(&_container, nullptr, muxer, file_url(_path).c_str());
     if (result < 0 || !_container)
@@ -154,7 +171,8 @@ void VideoWriter::set_up(const VideoFormat& format, const EncoderRequest& reques
         _container->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
 
     EncoderChoice choice = choose_encoder(request, kind == OutputKind::Y4m ? nullptr : _container->oformat,
-                                          format.width, format.height, format.bit_depth, format.chroma);
+                                          format.width, format.height, format.bit_depth, format.chroma, format.rgb,
+                                          format.alpha);
     _downgrade = choice.downgrade;
     open_encoder(format, request, choice);
     add_video_stream(format);
@@ -175,10 +193,21 @@ void VideoWriter::configure_encoder(const VideoFormat& format, AVPixelFormat pix
     encoder.framerate = format.frame_rate;
     // Y4M states a frame rate and no timestamps: its time base is one frame.
     encoder.time_base = kind == OutputKind::Y4m ? av_inv_q(format.frame_rate) : format.time_base;
-    encoder.colorspace = format.color.matrix;
     encoder.color_primaries = format.color.primaries;
     encoder.color_trc = format.color.transfer;
-    encoder.color_range = full_range ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    // Names only the matrix the input states: an untagged input gives an untagged output, which
+    // players read as they read the input. RGB is full range by nature.
+    if (is_rgb(pixel_format)) {
+        encoder.colorspace = AVCOL_SPC_RGB;
+        encoder.color_range = AVCOL_RANGE_JPEG;
+    } else {
+        encoder.colorspace = format.color.matrix_stated ? format.color.matrix : AVCOL_SPC_UNSPECIFIED;
+        encoder.color_range = full_range ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    }
+    // Woven frames are coded and marked as interlaced, so that players deinterlace them.
+    encoder.field_order = format.field_order;
+    if (format.field_order != AV_FIELD_PROGRESSIVE)
+        encoder.flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
     encoder.thread_count = 0;
     if (_container->oformat->flags & AVFMT_GLOBALHEADER)
         encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -227,6 +256,9 @@ void VideoWriter::add_video_stream(const VideoFormat& format)
     if (!_video_stream)
         throw std::bad_alloc();
     avcodec_parameters_from_context(_video_stream->codecpar, _encoder.get());
+    // MP4's default tag for HEVC, hev1, is refused by Apple's players; hvc1 plays everywhere.
+    if ((_kind == OutputKind::Mp4 || _kind == OutputKind::Mov) && _encoder->codec_id == AV_CODEC_ID_HEVC)
+        _video_stream->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
     _video_stream->time_base = _encoder->time_base;
     _video_stream->sample_aspect_ratio = _encoder->sample_aspect_ratio;
     _video_stream->avg_frame_rate = format.frame_rate;
@@ -238,7 +270,7 @@ void VideoWriter::add_video_stream(const VideoFormat& format)
 
 void VideoWriter::set_up_conversion(const VideoFormat& format, AVPixelFormat pixel_format)
 {
-    _converter.reset(sws_getContext(format.width, format.height, AV_PIX_FMT_RGBA, format.width, format.height,
+    _converter.reset(sws_getContext(_picture_width, _picture_height, AV_PIX_FMT_RGBA, format.width, format.height,
                                     pixel_format, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr,
                                     nullptr, nullptr));
     if (!_converter)
@@ -280,9 +312,12 @@ int VideoWriter::add_copied_stream(const AVStream& source)
     // Attachments have no packets: the file travels in the parameters' extra data, its name and
     // type in the tags. Of the tool's outputs only Matroska carries them.
     bool attachment = source.codecpar->codec_type == AVMEDIA_TYPE_ATTACHMENT;
+    bool audio = source.codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
+    AVCodecID audio_target = audio ? AudioTranscoder::target_for(_kind, source.codecpar->codec_id) : AV_CODEC_ID_NONE;
     bool as_it_is = attachment ? _kind == OutputKind::Mkv
-                               : avformat_query_codec(_container->oformat, source.codecpar->codec_id,
-                                                      FF_COMPLIANCE_NORMAL) == 1;
+                               : audio_target == AV_CODEC_ID_NONE &&
+                                     avformat_query_codec(_container->oformat, source.codecpar->codec_id,
+                                                          FF_COMPLIANCE_NORMAL) == 1;
     if (as_it_is && muxer_accepts(_container->oformat, source)) {
         AVStream* stream = avformat_new_stream(_container, nullptr);
         if (!stream)
@@ -291,6 +326,21 @@ int VideoWriter::add_copied_stream(const AVStream& source)
         return stream->index;
     }
 
+    if (audio_target != AV_CODEC_ID_NONE) {
+        std::unique_ptr<AudioTranscoder> transcoder;
+        try {
+            transcoder = std::make_unique<AudioTranscoder>(source, audio_target,
+                                                           _container->oformat->flags & AVFMT_GLOBALHEADER);
+        } catch (const ToolError&) {
+            return -1; // left out like any other stream the container cannot take
+        }
+        AVStream* stream = avformat_new_stream(_container, nullptr);
+        if (!stream)
+            throw std::bad_alloc();
+        copy_stream(*stream, transcoder->parameters(), transcoder->time_base(), &source);
+        _audio_transcoders[stream->index] = std::move(transcoder);
+        return stream->index;
+    }
     AVCodecID text_format = SubtitleConverter::target_for(_kind, source.codecpar->codec_id);
     if (text_format == AV_CODEC_ID_NONE)
         return -1;
@@ -331,8 +381,9 @@ void VideoWriter::keep_items_of(const AVFormatContext& input, const AVStream& vi
             throw std::bad_alloc();
         chapter->id = source.id;
         chapter->time_base = source.time_base;
-        chapter->start = source.start;
-        chapter->end = source.end;
+        int64_t shift = av_rescale_q(_start_time, AV_TIME_BASE_Q, source.time_base);
+        chapter->start = source.start - shift;
+        chapter->end = source.end - shift;
         auto** chapters = static_cast<AVChapter**>(
             av_realloc_array(_container->chapters, _container->nb_chapters + 1, sizeof(AVChapter*)));
         if (!chapters) {
@@ -354,10 +405,10 @@ void VideoWriter::start()
         fail("cannot open the file", result);
     _started = true;
     AVDictionary* settings = nullptr;
-    if (_kind == OutputKind::Mkv) {
+    if (_kind == OutputKind::Mkv || _kind == OutputKind::Webm) {
         // Marks copied as they are; only a video or audio type without any default gets one.
         av_dict_set(&settings, "default_mode", "infer_no_subs", 0);
-    } else if (_kind == OutputKind::Mp4) {
+    } else if (_kind == OutputKind::Mp4 || _kind == OutputKind::Mov) {
         av_dict_set(&settings, "movflags", "+faststart", 0);
         // The edit list that places a late first frame counts in the movie time scale, by default
         // milliseconds; counting in the video's own units keeps its first timestamp exact.
@@ -392,18 +443,48 @@ void VideoWriter::convert(const uint8_t* pixels, int stride, AVFrame& frame)
     }
     const uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
     const int strides[4] = {stride, 0, 0, 0};
-    sws_scale(_converter.get(), planes, strides, 0, frame.height, frame.data, frame.linesize);
+    sws_scale(_converter.get(), planes, strides, 0, _picture_height, frame.data, frame.linesize);
 }
 
 void VideoWriter::write_frame(AVFrame& frame, int64_t pts)
 {
-    frame.pts = _kind == OutputKind::Y4m ? _frames_in : pts;
-    encode(&frame);
+    pts -= av_rescale_q(_start_time, AV_TIME_BASE_Q, _time_base);
     ++_frames_in;
+    frame.interlaced_frame = _encoder->field_order != AV_FIELD_PROGRESSIVE;
+    frame.top_field_first = _encoder->field_order == AV_FIELD_TT || _encoder->field_order == AV_FIELD_TB;
+    if (_kind == OutputKind::Y4m) {
+        write_at_constant_rate(frame, av_rescale_q(pts, _time_base, _encoder->time_base));
+        return;
+    }
+    frame.pts = pts;
+    encode(&frame);
+}
+
+void VideoWriter::write_at_constant_rate(AVFrame& frame, int64_t slot)
+{
+    if (_slots > 0 && slot < _slots) {
+        ++_dropped;
+        return;
+    }
+    for (; _held->buf[0] && _slots < slot; ++_repeated) {
+        _held->pts = _slots++;
+        encode(_held.get());
+    }
+    frame.pts = _slots++;
+    encode(&frame);
+    av_frame_unref(_held.get());
+    if (av_frame_ref(_held.get(), &frame) < 0)
+        throw std::bad_alloc();
 }
 
 void VideoWriter::write_copied_packet(AVPacket& packet, int stream_index, AVRational time_base)
 {
+    auto transcoder = _audio_transcoders.find(stream_index);
+    if (transcoder != _audio_transcoders.end()) {
+        AVRational encoded_base = transcoder->second->time_base();
+        transcoder->second->convert(packet, [&](AVPacket& encoded) { write_packet(encoded, stream_index, encoded_base); });
+        return;
+    }
     auto converter = _subtitle_converters.find(stream_index);
     if (converter != _subtitle_converters.end()) {
         PacketPtr converted(av_packet_alloc());
@@ -418,6 +499,11 @@ void VideoWriter::write_copied_packet(AVPacket& packet, int stream_index, AVRati
 
 void VideoWriter::write_packet(AVPacket& packet, int stream_index, AVRational time_base)
 {
+    int64_t shift = av_rescale_q(_start_time, AV_TIME_BASE_Q, time_base);
+    if (packet.pts != AV_NOPTS_VALUE)
+        packet.pts -= shift;
+    if (packet.dts != AV_NOPTS_VALUE)
+        packet.dts -= shift;
     packet.stream_index = stream_index;
     packet.pos = -1;
     av_packet_rescale_ts(&packet, time_base, _container->streams[stream_index]->time_base);
@@ -450,6 +536,11 @@ void VideoWriter::finish()
     if (_finished)
         return;
     encode(nullptr);
+    for (auto& [stream_index, transcoder] : _audio_transcoders) {
+        const int index = stream_index;
+        AVRational encoded_base = transcoder->time_base();
+        transcoder->flush([&](AVPacket& encoded) { write_packet(encoded, index, encoded_base); });
+    }
     int result = av_write_trailer(_container);
     if (result < 0)
         fail("cannot complete the file", result);
@@ -467,15 +558,27 @@ const char* VideoWriter::format_name() const
         return "Y4M";
     case OutputKind::Mkv:
         return "MKV";
+    case OutputKind::Webm:
+        return "WebM";
+    case OutputKind::Mov:
+        return "MOV";
     default:
         return "MP4";
     }
 }
 
+bool VideoWriter::keeps_alpha() const
+{
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(_encoder->pix_fmt);
+    return descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA);
+}
+
 std::string VideoWriter::encoder_description() const
 {
     const char* format = av_get_pix_fmt_name(_encoder->pix_fmt);
-    return std::string(_encoder->codec->name) + " (" + (format ? format : "?") + ")";
+    // Y4M's frames go into the file as they are; FFmpeg's "encoder" for them only hands them over.
+    std::string encoder = _kind == OutputKind::Y4m ? "uncompressed" : _encoder->codec->name;
+    return encoder + " (" + (format ? format : "?") + ")";
 }
 
 } // namespace velmo_upscale

@@ -95,9 +95,9 @@ void PictureSource::open_animated_webp(const std::string& output)
 void PictureSource::open_other(const std::string& output)
 {
     _video = std::make_unique<VideoReader>(_input);
-    // A PNG has no place for a display rotation (a phone's one-frame clip): turn the pixels.
-    if (int degrees = _video->turn_upright())
-        note(turned_upright_text(OutputKind::Png, degrees));
+    // A PNG has no place for a display rotation (a phone's one-frame clip): turn the pixels, and say
+    // so once the file has turned out to hold a picture rather than a video.
+    int degrees = _video->turn_upright();
     int64_t pts = 0;
     if (!_video->read_frame(_first, pts))
         throw ToolError(kExitInput, "no picture in '" + _input.path() + "' could be decoded");
@@ -108,6 +108,8 @@ void PictureSource::open_other(const std::string& output)
             throw ToolError(kExitUsage, "'" + _input.path() + "' is a video; write it to a .mp4, .mkv or .y4m file");
         note_first_frame_only(output, "more than one frame");
     }
+    if (degrees)
+        note(turned_upright_text(OutputKind::Png, degrees));
     // A photograph's profile (Display P3, Adobe RGB) describes the decoded RGB as well.
     _decoded_profile.bytes = _video->icc_profile();
     _decoded_profile.name = "ICC profile";
