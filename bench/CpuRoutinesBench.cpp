@@ -12,11 +12,11 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "FastestRunReporter.h"
 #include "velmo/utils/RGBUtil.h"
 #include "velmo/utils/cpu_id.h"
 #include "velmo/utils/scaling.h"
@@ -247,33 +247,7 @@ void register_swscale(const FrameSize& size)
     })->Unit(benchmark::kMicrosecond);
 }
 
-// Prints every run as usual and keeps the fastest CPU time per iteration of each benchmark. Every
-// benchmark runs on one thread, so CPU time is its own work, and the fastest repetition is the one
-// least disturbed by other processes sharing the machine.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
-                continue;
-            const double seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
-            const std::string name = run.run_name.function_name;
-            auto found = _seconds.find(name);
-            if (found == _seconds.end() || seconds < found->second)
-                _seconds[name] = seconds;
-        }
-    }
-
-    bool has(const std::string& name) const { return _seconds.count(name) != 0; }
-    double seconds(const std::string& name) const { return _seconds.at(name); }
-
-private:
-    std::map<std::string, double> _seconds;
-};
-
-void print_ratios(const RatioReporter& results)
+void print_ratios(const velmo_bench::FastestRunReporter& results)
 {
     std::printf("\nRatios (CPU time, fastest repetition of each benchmark)\n");
     std::printf("  memcpy baseline: memcpy of half the routine's traffic, i.e. the same bytes read and written.\n");
@@ -331,7 +305,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    RatioReporter reporter;
+    // Every benchmark here runs on one thread, so its CPU time is its own work.
+    velmo_bench::FastestRunReporter reporter(velmo_bench::FastestRunReporter::Clock::cpu);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     print_ratios(reporter);

@@ -14,11 +14,11 @@ extern "C" {
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "FastestRunReporter.h"
 #include "velmo/velmo_api.h"
 #include "velmo/velmo_cpu.h"
 
@@ -180,36 +180,6 @@ void register_swscale(const std::string& name, int flags, int threads)
     })->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
-// Keeps the fastest wall time per iteration of each benchmark: the repetition least disturbed by
-// other work on the machine.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
-                continue;
-            const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
-            const std::string name = run.run_name.function_name;
-            const auto found = _seconds.find(name);
-            if (found == _seconds.end() || seconds < found->second) {
-                _seconds[name] = seconds;
-                const auto cpu = run.counters.find("cpu_ms");
-                _cpu_ms[name] = cpu == run.counters.end() ? 0.0 : cpu->second.value;
-            }
-        }
-    }
-
-    bool has(const std::string& name) const { return _seconds.count(name) != 0; }
-    double seconds(const std::string& name) const { return _seconds.at(name); }
-    double cpu_ms(const std::string& name) const { return _cpu_ms.at(name); }
-
-private:
-    std::map<std::string, double> _seconds;
-    std::map<std::string, double> _cpu_ms;
-};
-
 // Cycles per second of the processor's time-stamp counter (its nominal clock); 0 where there is none.
 double counter_hz()
 {
@@ -231,7 +201,7 @@ const char* const kRows[] = {
     "swscale bicubic/2 threads", "swscale lanczos/1 thread", "swscale lanczos/2 threads",
 };
 
-void print_table(const RatioReporter& results, double hz)
+void print_table(const velmo_bench::FastestRunReporter& results, double hz)
 {
     const double pixels = static_cast<double>(kDstWidth) * kDstHeight;
     const std::string lanczos = "swscale lanczos/1 thread";
@@ -241,31 +211,35 @@ void print_table(const RatioReporter& results, double hz)
     for (const char* row : kRows) {
         if (!results.has(row) || !results.has(lanczos))
             continue;
+        const double cpu_ms = results.counter(row, "cpu_ms");
         char cycles[32] = "-";
         if (hz > 0)
-            std::snprintf(cycles, sizeof cycles, "%.1f", results.cpu_ms(row) * 1e-3 * hz / pixels);
-        std::printf("| %s | %.2f | %.2f | %s | %.2fx | %.2fx |\n", row, results.seconds(row) * 1e3, results.cpu_ms(row),
-                    cycles, results.seconds(row) / results.seconds(lanczos), results.cpu_ms(row) / results.cpu_ms(lanczos));
+            std::snprintf(cycles, sizeof cycles, "%.1f", cpu_ms * 1e-3 * hz / pixels);
+        std::printf("| %s | %.2f | %.2f | %s | %.2fx | %.2fx |\n", row, results.seconds(row) * 1e3, cpu_ms, cycles,
+                    results.seconds(row) / results.seconds(lanczos), cpu_ms / results.counter(lanczos, "cpu_ms"));
     }
     const auto ratio = [&](const char* a, const char* b) {
         return results.has(a) && results.has(b) ? results.seconds(a) / results.seconds(b) : 0.0;
     };
     const auto cpu_ratio = [&](const char* a, const char* b) {
-        return results.has(a) && results.has(b) ? results.cpu_ms(a) / results.cpu_ms(b) : 0.0;
+        return results.has(a) && results.has(b) ? results.counter(a, "cpu_ms") / results.counter(b, "cpu_ms") : 0.0;
     };
-    std::printf("\nSR_UpscaleRGBA vs libswscale Lanczos, one thread: %.2fx wall, %.2fx CPU (target <= 1.0x)\n",
-                ratio("SR_UpscaleRGBA/1 thread", lanczos.c_str()), cpu_ratio("SR_UpscaleRGBA/1 thread", lanczos.c_str()));
-    std::printf("SR_UpscaleRGBA vs libswscale bilinear, one thread: %.2fx wall, %.2fx CPU\n",
-                ratio("SR_UpscaleRGBA/1 thread", "swscale bilinear/1 thread"),
-                cpu_ratio("SR_UpscaleRGBA/1 thread", "swscale bilinear/1 thread"));
+    // `a`'s time per frame over `b`'s, on the wall clock and in CPU time.
+    const auto print_versus = [&](const char* label, const char* a, const char* b, const char* target) {
+        std::printf("%s: %.2fx wall, %.2fx CPU%s\n", label, ratio(a, b), cpu_ratio(a, b), target);
+    };
+    std::printf("\n");
+    print_versus("SR_UpscaleRGBA vs libswscale Lanczos, one thread", "SR_UpscaleRGBA/1 thread", lanczos.c_str(),
+                 " (target <= 1.0x)");
+    print_versus("SR_UpscaleRGBA vs libswscale bilinear, one thread", "SR_UpscaleRGBA/1 thread",
+                 "swscale bilinear/1 thread", "");
     std::printf("SR_UpscaleRGBA two threads over one: %.2fx faster (target >= 1.8x), %.2fx the CPU time\n",
                 ratio("SR_UpscaleRGBA/1 thread", "SR_UpscaleRGBA/2 threads"),
                 cpu_ratio("SR_UpscaleRGBA/2 threads", "SR_UpscaleRGBA/1 thread"));
     std::printf("SR_UpscaleRGBA SIMD kernels over the portable ones: %.2fx faster\n",
                 ratio("SR_UpscaleRGBA portable/1 thread", "SR_UpscaleRGBA/1 thread"));
-    std::printf("SR_StretchRGBA vs libswscale bilinear, one thread: %.2fx wall, %.2fx CPU\n",
-                ratio("SR_StretchRGBA/1 thread", "swscale bilinear/1 thread"),
-                cpu_ratio("SR_StretchRGBA/1 thread", "swscale bilinear/1 thread"));
+    print_versus("SR_StretchRGBA vs libswscale bilinear, one thread", "SR_StretchRGBA/1 thread",
+                 "swscale bilinear/1 thread", "");
     std::printf("SR_StretchRGBA two threads over one: %.2fx faster, %.2fx the CPU time\n",
                 ratio("SR_StretchRGBA/1 thread", "SR_StretchRGBA/2 threads"),
                 cpu_ratio("SR_StretchRGBA/2 threads", "SR_StretchRGBA/1 thread"));
@@ -303,7 +277,7 @@ int main(int argc, char** argv)
     for (int f = 0; f < 3; ++f)
         for (int threads = 1; threads <= 2; ++threads)
             register_swscale(kRows[6 + 2 * f + threads - 1], flags[f], threads);
-    RatioReporter reporter;
+    velmo_bench::FastestRunReporter reporter(velmo_bench::FastestRunReporter::Clock::wall);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     print_table(reporter, counter_hz());
     benchmark::Shutdown();

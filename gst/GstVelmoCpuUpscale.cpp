@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "ProgressiveOnly.h"
 #include "ScaleCaps.h"
 #include "VelmoProperties.h"
 #include "VelmoSettings.h"
@@ -37,52 +38,30 @@ G_DEFINE_TYPE(GstVelmoCpuUpscale, gst_velmo_cpu_upscale, GST_TYPE_VIDEO_FILTER)
 namespace {
 
 // Progressive frames only: velmo would scale the two fields of an interlaced frame woven together,
-// so such streams fail to negotiate and need a deinterlacer in front.
+// so such streams are refused by name (see ProgressiveOnly.h) and need a deinterlacer in front.
 constexpr const char* kCaps = "video/x-raw, format=(string)RGBA, width=(int)[1, MAX], height=(int)[1, MAX], "
                               "framerate=(fraction)[0/1, MAX], interlace-mode=(string)progressive";
 
 velmo_gst::VelmoSettings settings_of(GstVelmoCpuUpscale* self)
 {
-    GST_OBJECT_LOCK(self);
-    velmo_gst::VelmoSettings settings = self->settings;
-    GST_OBJECT_UNLOCK(self);
-    return settings;
+    return velmo_gst::locked_copy(GST_BASE_TRANSFORM(self), self->settings);
 }
 
 float scale_of(GstVelmoCpuUpscale* self)
 {
-    GST_OBJECT_LOCK(self);
-    float scale = self->settings.scale;
-    GST_OBJECT_UNLOCK(self);
-    return scale;
+    return settings_of(self).scale;
 }
 
 void set_property(GObject* object, guint id, const GValue* value, GParamSpec* pspec)
 {
-    GstVelmoCpuUpscale* self = GST_VELMO_CPU_UPSCALE(object);
-    bool level_changed = false;
-    GST_OBJECT_LOCK(self);
-    bool known = velmo_gst::set_velmo_property(self->settings, id, value, level_changed);
-    GST_OBJECT_UNLOCK(self);
-    if (!known) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
-        return;
-    }
-    if (level_changed)
-        g_object_notify(object, "level");
-    // A new scale means a new output size: the source pad negotiates again before the next frame.
-    if (id == velmo_gst::PROP_VELMO_SCALE)
-        gst_base_transform_reconfigure_src(GST_BASE_TRANSFORM(self));
+    velmo_gst::set_velmo_property(GST_BASE_TRANSFORM(object), GST_VELMO_CPU_UPSCALE(object)->settings, id, value,
+                                  pspec);
 }
 
 void get_property(GObject* object, guint id, GValue* value, GParamSpec* pspec)
 {
-    GstVelmoCpuUpscale* self = GST_VELMO_CPU_UPSCALE(object);
-    GST_OBJECT_LOCK(self);
-    bool known = velmo_gst::get_velmo_property(self->settings, id, value);
-    GST_OBJECT_UNLOCK(self);
-    if (!known)
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+    velmo_gst::get_velmo_property(GST_BASE_TRANSFORM(object), GST_VELMO_CPU_UPSCALE(object)->settings, id, value,
+                                  pspec);
 }
 
 void drop_passes(GstVelmoCpuUpscale* self)
@@ -120,13 +99,7 @@ gboolean stop(GstBaseTransform* base)
 
 GstCaps* transform_caps(GstBaseTransform* base, GstPadDirection direction, GstCaps* caps, GstCaps* filter_caps)
 {
-    GstCaps* result = velmo_gst::transform_scaled_caps(caps, direction, scale_of(GST_VELMO_CPU_UPSCALE(base)));
-    if (filter_caps) {
-        GstCaps* intersection = gst_caps_intersect_full(filter_caps, result, GST_CAPS_INTERSECT_FIRST);
-        gst_caps_unref(result);
-        result = intersection;
-    }
-    return result;
+    return velmo_gst::transform_scaled_caps(caps, direction, scale_of(GST_VELMO_CPU_UPSCALE(base)), filter_caps);
 }
 
 gboolean set_info(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in_info, GstCaps*, GstVideoInfo* out_info)
@@ -248,6 +221,7 @@ static void gst_velmo_cpu_upscale_class_init(GstVelmoCpuUpscaleClass* klass)
     transform_class->start = start;
     transform_class->stop = stop;
     transform_class->transform_caps = transform_caps;
+    velmo_gst::refuse_interlaced_video(transform_class, "velmocpuupscale", velmo_cpu_upscale_debug);
     filter_class->set_info = set_info;
     filter_class->transform_frame = transform_frame;
 }

@@ -140,7 +140,7 @@ float drawable_scale(int width, int height, float scale)
     return drawable;
 }
 
-GstCaps* transform_scaled_caps(GstCaps* caps, GstPadDirection direction, float scale)
+GstCaps* transform_scaled_caps(GstCaps* caps, GstPadDirection direction, float scale, GstCaps* filter_caps)
 {
     GstCaps* result = gst_caps_new_empty();
     for (guint i = 0; i < gst_caps_get_size(caps); ++i) {
@@ -163,6 +163,11 @@ GstCaps* transform_scaled_caps(GstCaps* caps, GstPadDirection direction, float s
         }
         GstCapsFeatures* features = gst_caps_get_features(caps, i);
         result = gst_caps_merge_structure_full(result, structure, features ? gst_caps_features_copy(features) : nullptr);
+    }
+    if (filter_caps) {
+        GstCaps* intersection = gst_caps_intersect_full(filter_caps, result, GST_CAPS_INTERSECT_FIRST);
+        gst_caps_unref(result);
+        result = intersection;
     }
     return result;
 }

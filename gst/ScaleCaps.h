@@ -21,7 +21,8 @@ float drawable_scale(int width, int height, float scale);
 // Caps of the other pad for `caps` at `scale`: widths and heights mapped through output_length
 // (GST_PAD_SINK: caps of the sink pad, the input) or back to every input length that gives them
 // (GST_PAD_SRC: caps of the source pad, the output). Structures left without a valid size are dropped; all other
-// fields, the caps features among them, pass unchanged.
-GstCaps* transform_scaled_caps(GstCaps* caps, GstPadDirection direction, float scale);
+// fields, the caps features among them, pass unchanged. Where `filter_caps` are given, the result is
+// intersected with them, in their order of preference.
+GstCaps* transform_scaled_caps(GstCaps* caps, GstPadDirection direction, float scale, GstCaps* filter_caps);
 
 } // namespace velmo_gst

@@ -6,6 +6,26 @@
 namespace velmo_gst {
 namespace {
 
+enum VelmoProperty {
+    PROP_VELMO_0,
+    PROP_VELMO_SCALE,
+    PROP_VELMO_LEVEL,
+    PROP_VELMO_SHARPNESS,
+    PROP_VELMO_SMOOTH,
+    PROP_VELMO_SIGMA_S,
+    PROP_VELMO_SIGMA_R,
+    PROP_VELMO_PRIORITY,
+    PROP_VELMO_EDGE_ADAPTIVE,
+    PROP_VELMO_FACE_PROTECTION,
+    PROP_VELMO_CONFIG_DIR,
+};
+
+// The scale's range: above 0, so that frame sizes with an output exist, and up to three passes of
+// 2x, which keeps a 1080p frame's output inside the 16384-pixel textures that common drivers take.
+constexpr float kMinScale = 0.01f;
+constexpr float kMaxScale = 8.0f;
+
+// The enums of both elements, registered under velmoupscale's type names.
 GType level_type()
 {
     static const GEnumValue values[] = {
@@ -15,7 +35,7 @@ GType level_type()
         {3, "Light sharpening (1.0)", "light"},
         {0, nullptr, nullptr},
     };
-    static const GType type = g_enum_register_static("GstVelmoLevel", values);
+    static const GType type = g_enum_register_static("GstVelmoUpscaleLevel", values);
     return type;
 }
 
@@ -28,7 +48,7 @@ GType priority_type()
         {3, "A plain stretch to the output size, never upscaled (the same as never)", "stretch"},
         {0, nullptr, nullptr},
     };
-    static const GType type = g_enum_register_static("GstVelmoPriority", values);
+    static const GType type = g_enum_register_static("GstVelmoUpscalePriority", values);
     return type;
 }
 
@@ -89,7 +109,11 @@ void install_velmo_properties(GObjectClass* object_class, const char* config_dir
     gst_type_mark_as_plugin_api(priority_type(), static_cast<GstPluginAPIFlags>(0));
 }
 
-bool set_velmo_property(VelmoSettings& settings, guint id, const GValue* value, bool& level_changed)
+namespace {
+
+// Sets property `id` of `settings` from `value`; false for an id that is none of velmo's.
+// `level_changed` says whether setting the sharpness changed the level to 0.
+bool set_setting(VelmoSettings& settings, guint id, const GValue* value, bool& level_changed)
 {
     level_changed = false;
     switch (id) {
@@ -132,7 +156,8 @@ bool set_velmo_property(VelmoSettings& settings, guint id, const GValue* value, 
     }
 }
 
-bool get_velmo_property(const VelmoSettings& settings, guint id, GValue* value)
+// Reads property `id` of `settings` into `value`; false for an id that is none of velmo's.
+bool get_setting(const VelmoSettings& settings, guint id, GValue* value)
 {
     switch (id) {
     case PROP_VELMO_SCALE:
@@ -168,6 +193,43 @@ bool get_velmo_property(const VelmoSettings& settings, guint id, GValue* value)
     default:
         return false;
     }
+}
+
+} // namespace
+
+void set_velmo_property(GstBaseTransform* element, VelmoSettings& settings, guint id, const GValue* value,
+                        GParamSpec* pspec)
+{
+    bool level_changed = false;
+    GST_OBJECT_LOCK(element);
+    bool known = set_setting(settings, id, value, level_changed);
+    GST_OBJECT_UNLOCK(element);
+    if (!known) {
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(element, id, pspec);
+        return;
+    }
+    if (level_changed)
+        g_object_notify(G_OBJECT(element), "level");
+    if (id == PROP_VELMO_SCALE)
+        gst_base_transform_reconfigure_src(element);
+}
+
+void get_velmo_property(GstBaseTransform* element, const VelmoSettings& settings, guint id, GValue* value,
+                        GParamSpec* pspec)
+{
+    GST_OBJECT_LOCK(element);
+    bool known = get_setting(settings, id, value);
+    GST_OBJECT_UNLOCK(element);
+    if (!known)
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(element, id, pspec);
+}
+
+VelmoSettings locked_copy(GstBaseTransform* element, const VelmoSettings& settings)
+{
+    GST_OBJECT_LOCK(element);
+    VelmoSettings copy = settings;
+    GST_OBJECT_UNLOCK(element);
+    return copy;
 }
 
 } // namespace velmo_gst

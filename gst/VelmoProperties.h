@@ -3,40 +3,27 @@
 // that gst-launch takes their names as well as velmo's numbers.
 #pragma once
 
-#include <glib-object.h>
+#include <gst/base/gstbasetransform.h>
 
 #include "VelmoSettings.h"
 
 namespace velmo_gst {
 
-enum VelmoProperty {
-    PROP_VELMO_0,
-    PROP_VELMO_SCALE,
-    PROP_VELMO_LEVEL,
-    PROP_VELMO_SHARPNESS,
-    PROP_VELMO_SMOOTH,
-    PROP_VELMO_SIGMA_S,
-    PROP_VELMO_SIGMA_R,
-    PROP_VELMO_PRIORITY,
-    PROP_VELMO_EDGE_ADAPTIVE,
-    PROP_VELMO_FACE_PROTECTION,
-    PROP_VELMO_CONFIG_DIR,
-};
-
-// The scale's range: above 0, so that frame sizes with an output exist, and up to three passes of
-// 2x.
-constexpr float kMinScale = 0.01f;
-constexpr float kMaxScale = 8.0f;
-
 // Installs every property on the class, all mutable while playing; `config_dir_blurb` says what
 // the element does with the folder.
 void install_velmo_properties(GObjectClass* object_class, const char* config_dir_blurb);
 
-// Sets property `id` of `settings` from `value`; false for an id that is none of velmo's. Setting
-// the sharpness selects level 0, and `level_changed` says whether that changed the level.
-bool set_velmo_property(VelmoSettings& settings, guint id, const GValue* value, bool& level_changed);
+// The elements' set_property: sets property `id` of `settings`, the element's record guarded by
+// its object lock. Setting the sharpness selects level 0 (and notifies level when that changed
+// it); a new scale has the source pad negotiate again before the next frame.
+void set_velmo_property(GstBaseTransform* element, VelmoSettings& settings, guint id, const GValue* value,
+                        GParamSpec* pspec);
 
-// Reads property `id` of `settings` into `value`; false for an id that is none of velmo's.
-bool get_velmo_property(const VelmoSettings& settings, guint id, GValue* value);
+// The elements' get_property: reads property `id` of `settings` under the element's object lock.
+void get_velmo_property(GstBaseTransform* element, const VelmoSettings& settings, guint id, GValue* value,
+                        GParamSpec* pspec);
+
+// A copy of `settings`, the element's record, taken under its object lock.
+VelmoSettings locked_copy(GstBaseTransform* element, const VelmoSettings& settings);
 
 } // namespace velmo_gst

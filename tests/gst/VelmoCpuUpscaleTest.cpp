@@ -143,9 +143,8 @@ TEST_F(VelmoCpuUpscaleTest, FramesAreWhatTheCpuPassDraws)
 }
 
 // Output caps carry the truncated size (720 x 1.3 is 935.99994 in single precision), an output
-// size leads back to the input sizes that give it, a side never goes below one pixel, and
-// interlaced frames do not negotiate.
-TEST_F(VelmoCpuUpscaleTest, CapsCarryTheTruncatedSizeAndStayProgressive)
+// size leads back to the input sizes that give it, and a side never goes below one pixel.
+TEST_F(VelmoCpuUpscaleTest, CapsCarryTheTruncatedSize)
 {
     GstElement* element = gst_element_factory_make("velmocpuupscale", nullptr);
     ASSERT_NE(element, nullptr);
@@ -170,12 +169,32 @@ TEST_F(VelmoCpuUpscaleTest, CapsCarryTheTruncatedSizeAndStayProgressive)
     Output tiny = through_element("velmocpuupscale scale=0.01", test_picture(200, 30), 200, 30);
     EXPECT_EQ(tiny.width, 2);
     EXPECT_EQ(tiny.height, 1);
+}
 
+// Interlaced frames do not negotiate (velmo would scale the woven fields), and the error says why
+// and what to put in front, as velmoupscale's does.
+TEST_F(VelmoCpuUpscaleTest, RefusesInterlacedFramesByName)
+{
     GstHarness* harness = gst_harness_new("velmocpuupscale");
+    GstBus* bus = gst_bus_new();
+    gst_element_set_bus(harness->element, bus);
     gst_harness_set_src_caps_str(harness, "video/x-raw,format=RGBA,width=16,height=12,framerate=25/1,"
                                           "interlace-mode=interleaved");
     EXPECT_EQ(gst_harness_push(harness, gst_buffer_new_allocate(nullptr, 16 * 12 * 4, nullptr)),
               GST_FLOW_NOT_NEGOTIATED);
+    GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
+    ASSERT_NE(message, nullptr);
+    GError* error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    const std::string text = error->message;
+    EXPECT_NE(text.find("velmocpuupscale does not support interlaced video (interlace-mode interleaved)"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("deinterlace"), std::string::npos) << text;
+    g_error_free(error);
+    gst_message_unref(message);
+    gst_element_set_bus(harness->element, nullptr);
+    gst_object_unref(bus);
     gst_harness_teardown(harness);
 }
 

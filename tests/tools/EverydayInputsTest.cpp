@@ -4,7 +4,6 @@
 // that change size, interlaced video, 4:4:4 and 4:2:2 video, phone clips with a display rotation.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/wait.h>
 
 extern "C" {
 #include <libavutil/display.h>
@@ -21,14 +20,18 @@ extern "C" {
 
 #include "DecodedVideo.h"
 #include "FirstStreamCopy.h"
+#include "PngColourLabels.h"
 #include "PngIo.h"
 #include "SampleScene.h"
 #include "ScratchFolder.h"
 #include "ToolError.h"
+#include "ToolInFolderTest.h"
 #include "ToolRun.h"
 #include "VideoWriter.h"
 
 using namespace velmo_upscale;
+using velmo_upscale_test::colour_labels;
+using velmo_upscale_test::ColourLabels;
 using velmo_upscale_test::decode_video;
 using velmo_upscale_test::ScratchFolder;
 using velmo_upscale_test::shell_quoted;
@@ -38,24 +41,7 @@ namespace {
 
 const bool kQuietFfmpeg = (set_ffmpeg_verbosity(false), true);
 
-class EverydayInputsTest : public ::testing::Test {
-protected:
-    // The tool run in the scratch folder, standard input from `input` through a pipe.
-    ToolRun run(const std::vector<std::string>& arguments, const std::string& input = "/dev/null")
-    {
-        std::string command = "cd " + shell_quoted(folder.path()) + " && cat " + shell_quoted(input) + " | " +
-                              shell_quoted(VELMO_UPSCALE_PATH) + " -y --config-dir " + shell_quoted(streams.path());
-        for (const std::string& argument : arguments)
-            command += " " + shell_quoted(argument);
-        command += " >" + shell_quoted(streams.path("out")) + " 2>" + shell_quoted(streams.path("err"));
-        int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ScratchFolder::read(streams.path("out")),
-                ScratchFolder::read(streams.path("err"))};
-    }
-
-    ScratchFolder folder;
-    ScratchFolder streams; // configure.ini and the captured output
-};
+class EverydayInputsTest : public velmo_upscale_test::ToolInFolderTest {};
 
 // Frames of the sample scene, or of noise that no encoder can shrink much.
 void write_clip(const std::string& path, OutputKind kind, int width, int height, int frames, bool noise = false,
@@ -191,39 +177,6 @@ std::string jpeg_with_profile(int width, int height, const std::vector<png_byte>
     size_t length = segment.size() + 2;
     std::string app2 = std::string("\xFF\xE2") + static_cast<char>(length >> 8) + static_cast<char>(length & 0xFF);
     return bytes.substr(0, 2) + app2 + segment + bytes.substr(2);
-}
-
-// The colour labels of a PNG file: its ICC profile's name and bytes, and whether it says sRGB.
-struct ColourLabels {
-    std::string profile_name;
-    std::vector<png_byte> profile;
-    bool srgb = false;
-};
-
-ColourLabels colour_labels(const std::string& path)
-{
-    ColourLabels labels;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return labels;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (!setjmp(png_jmpbuf(png))) {
-        png_init_io(png, file);
-        png_read_info(png, info);
-        png_charp name = nullptr;
-        int compression = 0;
-        png_bytep data = nullptr;
-        png_uint_32 length = 0;
-        if (png_get_iCCP(png, info, &name, &compression, &data, &length)) {
-            labels.profile_name = name;
-            labels.profile.assign(data, data + length);
-        }
-        labels.srgb = png_get_valid(png, info, PNG_INFO_sRGB) != 0;
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(file);
-    return labels;
 }
 
 // The sample scene as raw H.264 in segments of their own frame size one after another, each with

@@ -4,8 +4,6 @@
 // 16-bit pictures. Each output is compared with what PIL (ImageOps.exif_transpose, ImageCms) shows
 // for the input at the output's size.
 #include <gtest/gtest.h>
-#include <png.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,14 +12,15 @@
 #include <vector>
 
 #include "DecodedVideo.h"
+#include "PngColourLabels.h"
 #include "PngIo.h"
-#include "ScratchFolder.h"
 #include "ToolError.h"
+#include "ToolInFolderTest.h"
 #include "ToolRun.h"
 
 using namespace velmo_upscale;
+using velmo_upscale_test::colour_labels;
 using velmo_upscale_test::decode_video;
-using velmo_upscale_test::ScratchFolder;
 using velmo_upscale_test::shell_quoted;
 using velmo_upscale_test::ToolRun;
 
@@ -63,30 +62,6 @@ constexpr double kSameShown = 10.0;
 // IEC61966-2.1"), the size libpng knows it by.
 constexpr size_t kWidespreadSrgbSize = 3144;
 
-void no_warning(png_structp, png_const_charp) {}
-
-size_t embedded_profile_size(const std::string& path)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return 0;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, no_warning);
-    png_infop info = png_create_info_struct(png);
-    png_uint_32 length = 0;
-    if (!setjmp(png_jmpbuf(png))) {
-        png_init_io(png, file);
-        png_read_info(png, info);
-        png_charp name = nullptr;
-        int compression = 0;
-        png_bytep data = nullptr;
-        if (!png_get_iCCP(png, info, &name, &compression, &data, &length))
-            length = 0;
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(file);
-    return length;
-}
-
 // The largest installed icon that carries the widespread sRGB profile.
 std::string icon_with_widespread_srgb_profile()
 {
@@ -94,14 +69,14 @@ std::string icon_with_widespread_srgb_profile()
     std::error_code error;
     for (const auto& entry : std::filesystem::recursive_directory_iterator("/usr/share/icons/hicolor", error)) {
         const std::string path = entry.path().string();
-        if (entry.path().extension() == ".png" && embedded_profile_size(path) == kWidespreadSrgbSize &&
+        if (entry.path().extension() == ".png" && colour_labels(path).profile.size() == kWidespreadSrgbSize &&
             (best.empty() || entry.file_size() > std::filesystem::file_size(best)))
             best = path;
     }
     return best;
 }
 
-class RealPhotosTest : public ::testing::Test {
+class RealPhotosTest : public velmo_upscale_test::ToolInFolderTest {
 protected:
     void SetUp() override
     {
@@ -109,19 +84,6 @@ protected:
         ASSERT_FALSE(icon.empty()) << "no icon with the 3144-byte sRGB profile; scripts/install-deps.sh installs "
                                       "openjdk-17-jre, whose icons carry it";
         folder.write("shown.py", kShownDifference);
-    }
-
-    // The tool run in the scratch folder.
-    ToolRun run(const std::vector<std::string>& arguments)
-    {
-        std::string command = "cd " + shell_quoted(folder.path()) + " && " + shell_quoted(VELMO_UPSCALE_PATH) +
-                              " -y --config-dir " + shell_quoted(streams.path());
-        for (const std::string& argument : arguments)
-            command += " " + shell_quoted(argument);
-        command += " </dev/null >" + shell_quoted(streams.path("out")) + " 2>" + shell_quoted(streams.path("err"));
-        int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ScratchFolder::read(streams.path("out")),
-                ScratchFolder::read(streams.path("err"))};
     }
 
     // A command of the trusted tools, run in the scratch folder; true when it succeeded.
@@ -153,8 +115,6 @@ protected:
     }
 
     std::string icon;
-    ScratchFolder folder;
-    ScratchFolder streams; // configure.ini and the captured output
 };
 
 } // namespace
@@ -166,7 +126,7 @@ TEST_F(RealPhotosTest, EmbeddedProfilesNeverFailAReadablePicture)
     ToolRun srgb = run({"icon.png", "icon-out.png"});
     ASSERT_EQ(srgb.status, 0) << srgb.err;
     EXPECT_EQ(srgb.err, "");
-    EXPECT_EQ(embedded_profile_size(folder.path("icon-out.png")), 0u);
+    EXPECT_EQ(colour_labels(folder.path("icon-out.png")).profile.size(), 0u);
     EXPECT_LT(shown_difference("icon.png", "icon-out.png"), kSameShown);
 
     // A grey picture with a linear grey profile: converted to sRGB, so mid greys come out as PIL shows them.
@@ -187,7 +147,7 @@ TEST_F(RealPhotosTest, EmbeddedProfilesNeverFailAReadablePicture)
                           "-overwrite_original '-icc_profile<=/usr/share/color/icc/colord/" + profile + ".icc' " + name));
         ToolRun wide = run({name, "out-" + name});
         ASSERT_EQ(wide.status, 0) << wide.err;
-        EXPECT_GT(embedded_profile_size(folder.path("out-" + name)), 0u) << profile;
+        EXPECT_GT(colour_labels(folder.path("out-" + name)).profile.size(), 0u) << profile;
         EXPECT_LT(shown_difference(name, "out-" + name), kSameShown) << profile;
     }
 

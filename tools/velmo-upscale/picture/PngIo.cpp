@@ -81,6 +81,27 @@ void read_from_input(png_structp png, png_bytep data, size_t size)
     }
 }
 
+// A libpng write struct with its info, destroyed together; an error keeps its text in `message`
+// and jumps back to the caller's setjmp.
+struct WriteHandles {
+    WriteHandles()
+    {
+        png = png_create_write_struct(PNG_LIBPNG_VER_STRING, message, keep_error, ignore_warning);
+        info = png ? png_create_info_struct(png) : nullptr;
+        if (!info) {
+            png_destroy_write_struct(&png, nullptr);
+            throw std::bad_alloc();
+        }
+    }
+    ~WriteHandles() { png_destroy_write_struct(&png, &info); }
+    WriteHandles(const WriteHandles&) = delete;
+    WriteHandles& operator=(const WriteHandles&) = delete;
+
+    char message[256] = {};
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+};
+
 // The row pointers libpng reads into or writes from.
 std::vector<png_bytep> rows_of(const RgbaImage& image)
 {
@@ -215,18 +236,12 @@ PngPicture read_png(const std::string& path)
 void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const std::string& display_name,
                const IccProfile* profile)
 {
-    char message[256] = {};
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, message, keep_error, ignore_warning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        throw std::bad_alloc();
-    }
+    WriteHandles handles;
+    png_structp png = handles.png;
+    png_infop info = handles.info;
     std::vector<png_bytep> rows = rows_of(image);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        throw ToolError(kExitOutput, "cannot write '" + display_name + "': " + message);
-    }
+    if (setjmp(png_jmpbuf(png)))
+        throw ToolError(kExitOutput, "cannot write '" + display_name + "': " + handles.message);
     png_init_io(png, file);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
                  with_alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
@@ -242,24 +257,17 @@ void write_png(std::FILE* file, const RgbaImage& image, bool with_alpha, const s
         png_set_filler(png, 0, PNG_FILLER_AFTER);
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
     if (std::fflush(file) != 0 || std::ferror(file))
         throw ToolError(kExitOutput, "cannot write '" + display_name + "': " + std::strerror(errno));
 }
 
 bool png_can_carry(const IccProfile& profile)
 {
-    char message[256] = {};
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, message, keep_error, ignore_warning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        throw std::bad_alloc();
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
+    WriteHandles handles;
+    png_structp png = handles.png;
+    png_infop info = handles.info;
+    if (setjmp(png_jmpbuf(png)))
         return false;
-    }
     png_set_write_fn(png, nullptr, discard_bytes, nullptr);
     png_set_IHDR(png, info, 1, 1, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -268,7 +276,6 @@ bool png_can_carry(const IccProfile& profile)
     // libpng may also drop a profile with only a warning.
     bool kept = png_get_valid(png, info, PNG_INFO_iCCP) != 0;
     png_write_info(png, info);
-    png_destroy_write_struct(&png, &info);
     return kept;
 }
 
