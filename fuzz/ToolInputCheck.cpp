@@ -8,6 +8,7 @@
 #include <exception>
 #include <vector>
 
+#include "InputRefusal.h"
 #include "Options.h"
 #include "PngIo.h"
 #include "ScratchFile.h"
@@ -103,7 +104,7 @@ std::string check_png_reader(const std::uint8_t* data, std::size_t size)
     if (size > 0 && (data[0] & 1))
         fix_chunk_checksums(file);
     const std::string& path = scratch_file_with(file.data(), file.size());
-    try {
+    return read_or_refuse("read_png", [&]() -> std::string {
         const PngPicture picture = read_png(path);
         const RgbaImage& image = picture.image;
         if (image.width < 1 || image.height < 1 || image.width > 16384 || image.height > 16384 ||
@@ -113,14 +114,7 @@ std::string check_png_reader(const std::uint8_t* data, std::size_t size)
         if (!looks_like_png(path))
             return "a picture was read from a file without the PNG signature";
         return {};
-    } catch (const ToolError& error) {
-        if (error.status() != kExitInput || std::string(error.what()).empty())
-            return "a refused file gives status " + std::to_string(error.status()) + " and the message '" +
-                   error.what() + "'";
-        return {};
-    } catch (const std::exception& error) {
-        return std::string("read_png threw ") + error.what();
-    }
+    });
 }
 
 } // namespace velmo_fuzz

@@ -3,11 +3,9 @@
 // with rising timestamps, or the tool's input error with a message, never anything else.
 #include "Checks.h"
 
-#include <exception>
-
 #include "AvSupport.h"
+#include "InputRefusal.h"
 #include "ScratchFile.h"
-#include "ToolError.h"
 #include "VideoReader.h"
 
 using namespace velmo_upscale;
@@ -45,7 +43,7 @@ std::string check_video_reader(const std::uint8_t* data, std::size_t size)
     static const bool quiet = (set_ffmpeg_verbosity(false), true);
     (void)quiet;
     const std::string& path = scratch_file_with(data, size);
-    try {
+    return read_or_refuse("the video reader", [&]() -> std::string {
         VideoReader reader(path);
         const VideoInfo& info = reader.info();
         if (info.width < 1 || info.height < 1 || info.width > 16384 || info.height > 16384)
@@ -62,14 +60,7 @@ std::string check_video_reader(const std::uint8_t* data, std::size_t size)
             reader.turn_upright();
         reader.keep_frame_sizes();
         return frames_broken(reader);
-    } catch (const ToolError& error) {
-        if (error.status() != kExitInput || std::string(error.what()).empty())
-            return "a refused file gives status " + std::to_string(error.status()) + " and the message '" +
-                   error.what() + "'";
-        return {};
-    } catch (const std::exception& error) {
-        return std::string("the video reader threw ") + error.what();
-    }
+    });
 }
 
 } // namespace velmo_fuzz
