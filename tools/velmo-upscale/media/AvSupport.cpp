@@ -59,9 +59,25 @@ bool is_encoding_tag(const char* key)
     return false;
 }
 
-const int* sws_coefficients_for(AVColorSpace matrix)
+AVColorSpace conversion_matrix(AVColorSpace matrix)
 {
     switch (matrix) {
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+    case AVCOL_SPC_FCC:
+    case AVCOL_SPC_SMPTE240M:
+    case AVCOL_SPC_BT2020_NCL:
+        return matrix;
+    case AVCOL_SPC_BT2020_CL:
+        return AVCOL_SPC_BT2020_NCL;
+    default:
+        return AVCOL_SPC_BT709;
+    }
+}
+
+const int* sws_coefficients_for(AVColorSpace matrix)
+{
+    switch (conversion_matrix(matrix)) {
     case AVCOL_SPC_BT470BG:
     case AVCOL_SPC_SMPTE170M:
         return sws_getCoefficients(SWS_CS_ITU601);
@@ -70,7 +86,6 @@ const int* sws_coefficients_for(AVColorSpace matrix)
     case AVCOL_SPC_SMPTE240M:
         return sws_getCoefficients(SWS_CS_SMPTE240M);
     case AVCOL_SPC_BT2020_NCL:
-    case AVCOL_SPC_BT2020_CL:
         return sws_getCoefficients(SWS_CS_BT2020);
     default:
         return sws_getCoefficients(SWS_CS_ITU709);

@@ -61,7 +61,10 @@ std::string stream_kind(AVMediaType type);
 // brands, Matroska statistics of the old encoding): not carried over to a new encoding.
 bool is_encoding_tag(const char* key);
 
-// swscale's coefficient table for a matrix, BT.709 where swscale knows none better.
+// The matrix frames tagged `matrix` are converted with: the constant-luminance BT.2020 as the
+// non-constant one, and BT.709 for matrices swscale knows no better than that (unspecified among them).
+AVColorSpace conversion_matrix(AVColorSpace matrix);
+// swscale's coefficient table for conversion_matrix(matrix).
 const int* sws_coefficients_for(AVColorSpace matrix);
 
 } // namespace velmo_upscale

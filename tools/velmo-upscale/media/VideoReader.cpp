@@ -15,6 +15,7 @@ extern "C" {
 #include "ContainerChecks.h"
 #include "Orientation.h"
 #include "ToolError.h"
+#include "Yuv420Rgba.h"
 
 namespace velmo_upscale {
 namespace {
@@ -398,6 +399,14 @@ void VideoReader::convert(const AVFrame& source, RgbaImage& frame)
     const int width = _own_sizes ? source.width : sideways ? _info.height : _info.width;
     const int height = _own_sizes ? source.height : sideways ? _info.width : _info.height;
     auto format = static_cast<AVPixelFormat>(source.format);
+    if (Yuv420Rgba::takes(format) && width == source.width && height == source.height) {
+        if (auto conversion = Yuv420Rgba::for_layout(_info.color.matrix, full_range(source), source.chroma_location)) {
+            if (frame.width != width || frame.height != height)
+                frame = RgbaImage(width, height);
+            conversion->to_rgba(source, frame.pixels.data(), width * 4);
+            return;
+        }
+    }
     // Full chroma interpolation takes libswscale's exact YUV-to-RGB path: without it, accurate
     // rounding into packed RGB maps limited-range levels about 2 codes too dark (luma 70 to 68).
     SwsContext* scaler = sws_getCachedContext(_scaler.release(), source.width, source.height, format, width,

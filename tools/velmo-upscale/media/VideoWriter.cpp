@@ -270,12 +270,18 @@ void VideoWriter::add_video_stream(const VideoFormat& format)
 
 void VideoWriter::set_up_conversion(const VideoFormat& format, AVPixelFormat pixel_format)
 {
+    const bool full_range = format.color.range == AVCOL_RANGE_JPEG;
+    // The encoder is given no chroma siting, which decoders read as left.
+    if (Yuv420Rgba::takes(pixel_format) && _picture_width == format.width && _picture_height == format.height) {
+        _yuv420 = Yuv420Rgba::for_layout(format.color.matrix, full_range, AVCHROMA_LOC_UNSPECIFIED);
+        if (_yuv420)
+            return;
+    }
     _converter.reset(sws_getContext(_picture_width, _picture_height, AV_PIX_FMT_RGBA, format.width, format.height,
                                     pixel_format, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr,
                                     nullptr, nullptr));
     if (!_converter)
         throw std::bad_alloc();
-    const bool full_range = format.color.range == AVCOL_RANGE_JPEG;
     const int* coefficients = sws_coefficients_for(format.color.matrix);
     sws_setColorspaceDetails(_converter.get(), coefficients, 1, coefficients, full_range ? 1 : 0, 0, 1 << 16,
                              1 << 16);
@@ -440,6 +446,10 @@ void VideoWriter::convert(const uint8_t* pixels, int stride, AVFrame& frame)
             throw std::bad_alloc();
     } else if (av_frame_make_writable(&frame) < 0) {
         throw std::bad_alloc();
+    }
+    if (_yuv420) {
+        _yuv420->from_rgba(pixels, stride, frame);
+        return;
     }
     const uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
     const int strides[4] = {stride, 0, 0, 0};

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "Options.h"
 #include "RgbaImage.h"
 #include "SubtitleConverter.h"
+#include "Yuv420Rgba.h"
 
 namespace velmo_upscale {
 
@@ -134,6 +136,7 @@ private:
     FramePtr _frame;
     PacketPtr _packet;
     SwsPtr _converter;
+    std::optional<Yuv420Rgba> _yuv420; // taken instead of _converter where it covers the output
     bool _started = false;
     bool _finished = false;
     int64_t _frames_in = 0;
