@@ -1,7 +1,7 @@
 // Conversions between 8-bit 4:2:0 YUV and RGBA, the layout of nearly every video, correctly
-// rounded and sited. libswscale's correctly rounded paths (accurate rounding, full chroma) cost
-// about 10 ms a 720p frame in and 5 ms a 1080p frame out, as much as velmo's CPU pass itself; these
-// are plain integer loops that the compiler turns into vector code, about twenty times as fast.
+// rounded and sited. libswscale's correctly rounded paths (accurate rounding, full chroma) take
+// about 10 ms for a 720p frame in and 4.5 ms for a 1080p frame out, a large share of a CPU job;
+// these plain integer loops, which the compiler vectorizes, take about 0.5 and 2 ms.
 #pragma once
 
 #include <cstdint>
