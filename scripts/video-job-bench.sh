@@ -3,12 +3,13 @@
 # (libx264, CRF 18, preset medium): wall and CPU time and peak memory, on the GPU backend with the
 # stages one after another (VELMO_UPSCALE_SERIAL=1) and overlapped, each stage alone, the shortest
 # time the machine's cores allow for the job's work, and the CPU backend against ffmpeg's Lanczos
-# and bilinear scaling. Prints a Markdown section.
-# Usage: video-job-bench.sh [build folder] [runs of each command]
+# and bilinear scaling, with the CPU time of each job apart from its encoder. Prints a Markdown section.
+# Usage: video-job-bench.sh [build folder] [runs of each command] [backends: "gpu cpu" (default) or one]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build}
 runs=${2:-3}
+backends=${3:-gpu cpu}
 tool="$build_dir/tools/velmo-upscale/velmo-upscale"
 command -v /usr/bin/time >/dev/null || apt-get install -y --no-install-recommends time >&2
 export EGL_PLATFORM=surfaceless
@@ -42,11 +43,14 @@ median_of() {
 }
 
 declare -A result
-echo "video job: plain path" >&2
-gpu=("$tool" --backend gpu)
-cpu=("$tool" --backend cpu)
+has_backend() { [[ " $backends " == *" $1 "* ]]; }
 result[ffmpeg]=$(median_of ffmpeg ffmpeg -y -i "$work/clip.mp4" -vf scale=1920:1080:flags=bilinear "${x264[@]}" \
   -c:a copy "$work/ffmpeg.mp4")
+result[encode]=$(median_of encode ffmpeg -y -i "$work/raw1080.nut" "${x264[@]}" "$work/encoded.mp4")
+gpu=("$tool" --backend gpu)
+cpu=("$tool" --backend cpu)
+if has_backend gpu; then
+echo "video job: plain path" >&2
 result[plain_serial]=$(median_of plain_serial env VELMO_UPSCALE_SERIAL=1 "${gpu[@]}" -y --priority 0 \
   --width 1920 --height 1080 "$work/clip.mp4" "$work/plain_serial.mp4")
 result[plain]=$(median_of plain "${gpu[@]}" -y --priority 0 --width 1920 --height 1080 "$work/clip.mp4" \
@@ -59,18 +63,28 @@ result[up]=$(median_of up "${gpu[@]}" -y --width 1920 --height 1080 "$work/clip.
 result[plain_raw]=$(median_of plain_raw "${gpu[@]}" -y --priority 0 --width 1920 --height 1080 "$work/clip.mp4" \
   "$work/raw.y4m")
 result[up_raw]=$(median_of up_raw "${gpu[@]}" -y --width 1920 --height 1080 "$work/clip.mp4" "$work/raw.y4m")
+result[decode]=$(median_of decode ffmpeg -y -i "$work/clip.mp4" -an -f null -)
+"$build_dir/bench/velmo_frame_bench" --benchmark_filter='^VelmoUpscale/' --benchmark_color=false >"$work/frame.txt" 2>/dev/null
+# The benchmark colours its table even when asked not to: strip the escape codes before reading it.
+velmo_ms=$(sed 's/\x1b\[[0-9;]*m//g' "$work/frame.txt" | awk '/^VelmoUpscale\// {print $2; exit}')
+fi
+if has_backend cpu; then
 echo "video job: CPU backend against ffmpeg's Lanczos and bilinear" >&2
 result[lanczos]=$(median_of lanczos ffmpeg -y -i "$work/clip.mp4" -vf scale=1920:1080:flags=lanczos "${x264[@]}" \
   -c:a copy "$work/lanczos.mp4")
 result[cpu_up]=$(median_of cpu_up "${cpu[@]}" -y --width 1920 --height 1080 "$work/clip.mp4" "$work/cpu_up.mp4")
 result[cpu_plain]=$(median_of cpu_plain "${cpu[@]}" -y --priority 0 --width 1920 --height 1080 "$work/clip.mp4" \
   "$work/cpu_plain.mp4")
+echo "video job: the same jobs without their encoder (raw Y4M)" >&2
+result[lanczos_raw]=$(median_of lanczos_raw ffmpeg -y -i "$work/clip.mp4" -vf scale=1920:1080:flags=lanczos -an \
+  "$work/raw.y4m")
+result[cpu_up_raw]=$(median_of cpu_up_raw "${cpu[@]}" -y --width 1920 --height 1080 "$work/clip.mp4" "$work/raw.y4m")
+result[bilinear_raw]=$(median_of bilinear_raw ffmpeg -y -i "$work/clip.mp4" -vf scale=1920:1080:flags=bilinear -an \
+  "$work/raw.y4m")
+result[cpu_plain_raw]=$(median_of cpu_plain_raw "${cpu[@]}" -y --priority 0 --width 1920 --height 1080 \
+  "$work/clip.mp4" "$work/raw.y4m")
+fi
 rm -f "$work/raw.y4m"
-result[decode]=$(median_of decode ffmpeg -y -i "$work/clip.mp4" -an -f null -)
-result[encode]=$(median_of encode ffmpeg -y -i "$work/raw1080.nut" "${x264[@]}" "$work/encoded.mp4")
-"$build_dir/bench/velmo_frame_bench" --benchmark_filter='^VelmoUpscale/' --benchmark_color=false >"$work/frame.txt" 2>/dev/null
-# The benchmark colours its table even when asked not to: strip the escape codes before reading it.
-velmo_ms=$(sed 's/\x1b\[[0-9;]*m//g' "$work/frame.txt" | awk '/^VelmoUpscale\// {print $2; exit}')
 
 field() { echo "${result[$1]}" | cut -d ' ' -f "$2"; }
 fps() { awk -v n="$frames" -v s="$1" 'BEGIN {printf "%.1f", n / s}'; }
@@ -101,6 +115,7 @@ echo "given, as other work shared the machine. CPU is user plus system time, \"b
 echo "wall time and cores; memory is peak resident set (\`/usr/bin/time -v\`). \"serial\" runs the tool's"
 echo "stages one after another (\`VELMO_UPSCALE_SERIAL=1\`), the default overlaps them."
 echo
+if has_backend cpu; then
 echo "**The CPU backend**, \`velmo-upscale --backend cpu\`: velmo's CPU pass on the tool's own threads, no GL. The upscaling"
 echo "job against ffmpeg's Lanczos, the plain path (\`--priority 0\`) against its bilinear scaling, each"
 echo "with the same encoder; the ratios are to the ffmpeg row just above."
@@ -112,6 +127,19 @@ row cpu_up '`velmo-upscale --backend cpu` (upscaling)' lanczos
 row ffmpeg '`ffmpeg -vf scale=1920:1080:flags=bilinear`'
 row cpu_plain '`velmo-upscale --backend cpu --priority 0`' ffmpeg
 echo
+echo "Where the cores are busy, wall time follows CPU time. The encoder's share is the same for both"
+echo "tools: what differs is the CPU time of the rest, measured by writing raw Y4M instead."
+echo
+echo "| job | its CPU s without encoder | ffmpeg's | difference | encoder alone | (own + encoder) / ffmpeg's |"
+echo "|---|---:|---:|---:|---:|---:|"
+for pair in "cpu_up_raw lanczos_raw upscaling" "cpu_plain_raw bilinear_raw plain"; do
+  read -r own theirs name <<<"$pair"
+  awk -v n="$name" -v a="$(field "$own" 2)" -v b="$(field "$theirs" 2)" -v e="$(field encode 2)" \
+    'BEGIN {printf "| %s | %.2f | %.2f | %+.2f | %.2f | %.2fx |\n", n, a, b, a - b, e, (a + e) / (b + e)}'
+done
+echo
+fi
+if has_backend gpu; then
 echo "**The GPU backend**, \`velmo-upscale --backend gpu\`: velmo_process on the machine's OpenGL ES driver."
 echo
 echo "| command | wall s | x ffmpeg | CPU s | x ffmpeg | busy | peak MB | x ffmpeg | load |"
@@ -152,3 +180,4 @@ echo
 echo "Where \"busy\" is close to 100 %, the job is bound by CPU time: overlapping its stages cannot take it"
 echo "below the shortest time above. On llvmpipe velmo's drawing is CPU time as well, so with every"
 echo "stage sharing the same cores the upscaling job cannot reach the frame rate velmo has alone."
+fi
