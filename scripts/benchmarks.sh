@@ -5,15 +5,18 @@
 # hand. Builds what it needs into the given folder (default: build), writes docs/benchmarks.md,
 # the crops docs/zoom-crop.png and docs/zoom-cas.png and the tables in README.md (there without
 # the per-photograph tables of x1.5 and x4), and prints them. With --quality it measures picture
-# quality alone and keeps the speed sections of the last full run, whose load they name.
-# Usage: benchmarks.sh [--quality] [build folder]
+# quality alone and keeps the speed sections of the last full run, whose load they name; with
+# --speed it measures speed alone and keeps the picture quality sections.
+# Usage: benchmarks.sh [--quality | --speed] [build folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-quality_only=false
-if [ "${1:-}" = "--quality" ]; then
-  quality_only=true
+measure=all
+case "${1:-}" in
+--quality | --speed)
+  measure=${1#--}
   shift
-fi
+  ;;
+esac
 build_dir=${1:-build}
 # Other work on the machine slows the speed figures down; the load before this script's own work
 # is printed beside them.
@@ -21,12 +24,14 @@ load=$(cut -d ' ' -f 1 /proc/loadavg)
 
 bash scripts/install-deps.sh --benchmarks
 [ -f "$build_dir/CMakeCache.txt" ] || cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-if $quality_only; then
-  cmake --build "$build_dir" -j "$(nproc)" --target velmo_quality_bench
-else
+case $measure in
+quality) cmake --build "$build_dir" -j "$(nproc)" --target velmo_quality_bench ;;
+speed) cmake --build "$build_dir" -j "$(nproc)" --target velmo_frame_bench velmo_cpu_upscale_bench velmo-upscale ;;
+all)
   cmake --build "$build_dir" -j "$(nproc)" --target velmo_quality_bench velmo_frame_bench velmo_cpu_upscale_bench \
     velmo-upscale
-fi
+  ;;
+esac
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -37,16 +42,13 @@ photos=(Manuscript Portrait Speaker BoardText Colosseum Grey EveningGlow BytheWa
 photo_files=()
 for name in "${photos[@]}"; do photo_files+=("bench/photos/$name.png"); done
 
-echo "benchmarks: picture quality (${#photos[@]} photographs, 3 factors, 16 methods)" >&2
-"$build_dir/bench/velmo_quality_bench" --zoom docs/zoom-crop.png --zoom-peer docs/zoom-cas.png "${photo_files[@]}" \
-  >"$work/quality.txt"
-renderer=$(sed -n 's/^GL renderer: //p' "$work/quality.txt")
 photo_list=$(printf '%s, ' "${photos[@]}")
 
 # The speed sections, into speed.md.
 measure_speed() {
-  local cpu frame_rows frames velmo_seconds velmo_cpu_seconds ffmpeg_seconds
+  local cpu renderer frame_rows frames velmo_seconds velmo_cpu_seconds ffmpeg_seconds
   cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+  renderer=$("$build_dir/tools/velmo-upscale/velmo-upscale" --version | sed -n 's/^OpenGL ES renderer: //p')
 
   echo "benchmarks: frame benchmark" >&2
   "$build_dir/bench/velmo_frame_bench" >"$work/frames.txt" 2>/dev/null
@@ -123,33 +125,50 @@ measure_speed() {
   } >"$work/speed.md"
 }
 
-if $quality_only; then
-  sed -n '/^## Speed$/,$p' docs/benchmarks.md >"$work/speed.md"
-  [ -s "$work/speed.md" ] || { echo "benchmarks: docs/benchmarks.md has no speed section to keep" >&2; exit 1; }
-else
-  measure_speed
-fi
+# The picture quality section, into quality.md.
+measure_quality() {
+  echo "benchmarks: picture quality (${#photos[@]} photographs, 3 factors, 16 methods)" >&2
+  "$build_dir/bench/velmo_quality_bench" --zoom docs/zoom-crop.png --zoom-peer docs/zoom-cas.png "${photo_files[@]}" \
+    >"$work/quality.txt"
+  {
+    echo "## Picture quality"
+    echo
+    echo "The ${#photos[@]} photographs of bench/photos/ (sources in bench/photos/README.md): ${photo_list%, }." |
+      fold -s -w 100 | sed 's/ $//'
+    echo "Each is shrunk by 2, 1.5 and 4 with libswscale's area averaging and scaled back to its own size."
+    echo "butteraugli (the 3-norm over its distance map and its maximum, the worst spot; about 1 is where a"
+    echo "difference starts to be visible) and SSIMULACRA are libjxl's \`butteraugli_main\` and"
+    echo "\`ssimulacra_main\` (Debian's libjxl-devtools), on sRGB PNGs: lower is better. PSNR and SSIM are"
+    echo "libavfilter's \`psnr\` and \`ssim\` filters, luma BT.601 as FFmpeg converts: higher is better."
+    echo "The shrinking, libswscale's filters and the peers' sharpening (FFmpeg's \`cas\` and \`unsharp\`"
+    echo "through libavfilter) work on each colour channel apart. velmo's levels set its unsharp mask;"
+    echo "\"sharpness 0\" is level 0 with a custom sharpness of 0: edge-adaptive upscaling without"
+    echo "sharpening."
+    echo
+    sed -n '/^Sharpness is/,$p' "$work/quality.txt"
+  } >"$work/quality.md"
+}
+
+# What a partial run does not measure is kept from docs/benchmarks.md.
+kept_section() {
+  sed -n "$1" docs/benchmarks.md >"$work/$2"
+  [ -s "$work/$2" ] || { echo "benchmarks: docs/benchmarks.md has no section to keep for $2" >&2; exit 1; }
+}
+case $measure in
+quality) kept_section '/^## Speed$/,$p' speed.md ;;
+*) measure_speed ;;
+esac
+case $measure in
+speed) kept_section '/^## Picture quality$/,/^## Speed$/{/^## Speed$/!p}' quality.md ;;
+*) measure_quality ;;
+esac
 
 {
   echo "# velmo against the usual scalers"
   echo
-  echo "Written by \`scripts/benchmarks.sh\` from its last run; \`--quality\` runs rewrite the picture quality alone."
+  echo "Written by \`scripts/benchmarks.sh\` from its last run; \`--quality\` and \`--speed\` runs rewrite one part."
   echo
-  echo "## Picture quality"
-  echo
-  echo "The ${#photos[@]} photographs of bench/photos/ (sources in bench/photos/README.md): ${photo_list%, }." |
-    fold -s -w 100 | sed 's/ $//'
-  echo "Each is shrunk by 2, 1.5 and 4 with libswscale's area averaging and scaled back to its own size."
-  echo "butteraugli (the 3-norm over its distance map and its maximum, the worst spot; about 1 is where a"
-  echo "difference starts to be visible) and SSIMULACRA are libjxl's \`butteraugli_main\` and"
-  echo "\`ssimulacra_main\` (Debian's libjxl-devtools), on sRGB PNGs: lower is better. PSNR and SSIM are"
-  echo "libavfilter's \`psnr\` and \`ssim\` filters, luma BT.601 as FFmpeg converts: higher is better."
-  echo "The shrinking, libswscale's filters and the peers' sharpening (FFmpeg's \`cas\` and \`unsharp\`"
-  echo "through libavfilter) work on each colour channel apart. velmo's levels set its unsharp mask;"
-  echo "\"sharpness 0\" is level 0 with a custom sharpness of 0: edge-adaptive upscaling without"
-  echo "sharpening."
-  echo
-  sed -n '/^Sharpness is/,$p' "$work/quality.txt"
+  cat "$work/quality.md"
   cat "$work/speed.md"
 } >docs/benchmarks.md
 
