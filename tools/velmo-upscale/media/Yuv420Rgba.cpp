@@ -18,8 +18,17 @@ namespace velmo_upscale {
 namespace {
 
 // On x86-64 each row loop is also built for AVX2 and taken where the processor has it: 2.5 times
-// as fast as the baseline's SSE2. aarch64's baseline already has NEON.
-#if defined(__x86_64__)
+// as fast as the baseline's SSE2. aarch64's baseline already has NEON. ThreadSanitizer would
+// instrument the clones' resolvers, which the dynamic loader runs before the sanitizer's runtime
+// is up, so its builds keep the baseline loops alone.
+#if defined(__SANITIZE_THREAD__)
+#define VELMO_THREAD_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define VELMO_THREAD_SANITIZER
+#endif
+#endif
+#if defined(__x86_64__) && !defined(VELMO_THREAD_SANITIZER)
 #define VELMO_ROW_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define VELMO_ROW_LOOP
